@@ -1,0 +1,52 @@
+# Quillon: `make run` and `make test` set up everything they need (scripts/install-deps).
+BUILD       ?= build
+JOBS        ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test test-sanitize bench fuzz format format-check clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja -DQUILLON_WERROR=ON $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j$(JOBS)
+
+# Starts the bundled timetable service on 127.0.0.1 and the client against it.
+run: build
+	@scripts/run $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize:
+	$(MAKE) test BUILD=build-sanitize CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON"
+
+# Release build, then every benchmark; figures go to stdout.
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLON_BENCH=ON -DQUILLON_TESTS=ON
+	cmake --build build-bench -j$(JOBS)
+	@scripts/bench build-bench
+
+# libFuzzer targets (clang, ASan+UBSan), each run for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CXX=clang++ CC=clang cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DQUILLON_FUZZ=ON -DQUILLON_TESTS=ON -DQUILLON_SANITIZE=ON
+	cmake --build build-fuzz -j$(JOBS) --target fuzz_targets
+	@scripts/fuzz build-fuzz $(FUZZ_SECONDS)
+
+SOURCES = $(shell git ls-files '*.cpp' '*.h')
+format:
+	clang-format -i $(SOURCES)
+
+format-check: deps
+	clang-format --dry-run --Werror $(SOURCES)
+
+clean:
+	rm -rf build build-sanitize build-bench build-fuzz

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// Where the services live. Built in: the bundled service on 127.0.0.1; an optional section
+// [services] of system.ini (keys "timetable", "fare", "manifest", "banner", "portal") and
+// command-line options override them, in that order.
+struct ServiceAddresses {
+    QString timetable; // base of every query, detail and leg address; ends in "/"
+    QString fare;      // base of the fare query; ends in "/"
+    QString manifest;  // the update manifest
+    QString banner;    // the banner page shown in the main window
+    QString portal;    // the publisher's portal page
+};
+
+inline constexpr quint16 kBundledServicePort = 18730;
+
+ServiceAddresses builtInAddresses();
+
+// The built-in addresses with those of the [services] section of `iniPath` laid over them.
+ServiceAddresses loadServiceAddresses(const QString& iniPath);
+
+// A base address ends in "/", so relative paths can be appended to it.
+QString asBase(const QString& address);

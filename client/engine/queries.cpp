@@ -1,0 +1,99 @@
+#include "queries.h"
+
+#include "address.h"
+#include "markers.h"
+
+namespace {
+
+// Per query: the list it fills and the error phrases looked for, in order; the first one the
+// page contains is shown.
+struct PageRules {
+    TrainList list;
+    QList<QStringView> errorPhrases;
+    bool offersTransfer;
+};
+
+const PageRules& rulesFor(QueryKind kind) {
+    static const PageRules train{TrainList::ListView1, {kNoSuchTrain}, false};
+    static const PageRules between{
+        TrainList::ListView2, {kNoDeparture, kNoArrival, kNoSuchTrain}, true};
+    static const PageRules station{TrainList::ListView3, {}, false};
+    static const PageRules leg{TrainList::ListView2, {kNoSuchTrain}, false};
+    switch (kind) {
+    case QueryKind::Train:
+        return train;
+    case QueryKind::Between:
+        return between;
+    case QueryKind::Station:
+        return station;
+    case QueryKind::Leg:
+        break;
+    }
+    return leg;
+}
+
+QueryPlan refuse(QueryKind kind, QStringView message) {
+    return {kind, message.toString(), {}};
+}
+
+} // namespace
+
+QString queryName(QueryKind kind) {
+    switch (kind) {
+    case QueryKind::Train:
+        return QStringLiteral("train");
+    case QueryKind::Between:
+        return QStringLiteral("between");
+    case QueryKind::Station:
+        return QStringLiteral("station");
+    case QueryKind::Leg:
+        break;
+    }
+    return QStringLiteral("leg");
+}
+
+QueryPlan planTrainQuery(const QString& timetableBase, const QString& trainNumber) {
+    if (trainNumber.isEmpty())
+        return refuse(QueryKind::Train, kEmptyTrainNumber);
+    return {QueryKind::Train,
+            {},
+            encodeBase(timetableBase) +
+                "show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=" + encodeFieldText(trainNumber)};
+}
+
+QueryPlan planStationQuery(const QString& timetableBase, const QString& from, const QString& to,
+                           bool arrivalVisible) {
+    if (!arrivalVisible) {
+        if (from.isEmpty())
+            return refuse(QueryKind::Station, kEmptyStation);
+        return {QueryKind::Station,
+                {},
+                encodeBase(timetableBase) +
+                    "show_findresult.asp?CX_Type=CZ&FZ=&DZ=&CC=&CZ=" + encodeFieldText(from)};
+    }
+    if (from.isEmpty())
+        return refuse(QueryKind::Between, kEmptyDeparture);
+    if (to.isEmpty())
+        return refuse(QueryKind::Between, kEmptyArrival);
+    return {QueryKind::Between,
+            {},
+            encodeBase(timetableBase) + "show_findresult.asp?CX_Type=ZZ&FZ=" +
+                encodeFieldText(from) + "&DZ=" + encodeFieldText(to) + "&CC=&CZ="};
+}
+
+QueryPlan planLegQuery(const QString& timetableBase, const QString& legPath) {
+    if (legPath.isEmpty())
+        return refuse(QueryKind::Leg, kEmptyLegPath);
+    return {QueryKind::Leg, {}, encodeBase(timetableBase) + encodeRelativePath(legPath)};
+}
+
+PageOutcome judgePage(QueryKind kind, QStringView buffer) {
+    const PageRules& rules = rulesFor(kind);
+    for (const QStringView phrase : rules.errorPhrases) {
+        if (markers::contains(buffer, phrase))
+            return {PageOutcome::ShowMessage, phrase.toString(), rules.list};
+    }
+    if (rules.offersTransfer && markers::contains(buffer, kTransferPhrase))
+        return {PageOutcome::Transfer, {}, rules.list};
+    return {PageOutcome::Scrape, {}, rules.list};
+}

@@ -1,0 +1,212 @@
+#include "module1.h"
+#include "pagefetcher.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+// A small HTTP server on 127.0.0.1 with a port the system picks, stopped by the test.
+class LoopbackServer {
+public:
+    httplib::Server server;
+
+    void start() {
+        m_port = server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { server.listen_after_bind(); });
+        while (!server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~LoopbackServer() {
+        server.stop();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    QUrl url(const char* path) const {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(QLatin1String(path)));
+    }
+
+private:
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+namespace {
+const char* const kGb2312 = "text/html; charset=gb2312";
+}
+
+class FetchPageTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void decodesBytes_data();
+    void decodesBytes();
+    void errorPageBodyIsReturned();
+    void sendsIfModifiedSinceAndFollowsRedirects();
+    void keepsCookiesAcrossRequests();
+    void pageLoadRemovesDoubleQuotesOnly();
+    void unreachableAddressGivesEmptyText();
+    void stalledServerTimesOut();
+    void oversizedBodyFails();
+    void eventLoopRunsDuringTransfer();
+
+private:
+    LoopbackServer m_http;
+    std::atomic<bool> m_stopping{false};
+    std::string m_ifModifiedSince;
+};
+
+void FetchPageTest::initTestCase() {
+    httplib::Server& s = m_http.server;
+    s.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 404;
+        res.set_content("<html>\xCE\xF7\xB0\xB2 404</html>", kGb2312);
+    });
+    s.Get("/moved",
+          [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/echo"); });
+    s.Get("/echo", [this](const httplib::Request& req, httplib::Response& res) {
+        m_ifModifiedSince = req.get_header_value("If-Modified-Since");
+        res.set_content("echo", kGb2312);
+    });
+    s.Get("/login", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Set-Cookie", "SESSION=abc; Path=/");
+        res.set_content("ok", kGb2312);
+    });
+    s.Get("/whoami", [](const httplib::Request& req, httplib::Response& res) {
+        res.set_content(req.get_header_value("Cookie"), kGb2312);
+    });
+    s.Get("/quotes", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<a href=\"x\">\r\n\"K7\"</a>\n", kGb2312);
+    });
+    s.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
+        for (int i = 0; i < 100 && !m_stopping; ++i)
+            std::this_thread::sleep_for(50ms);
+        res.set_content("late", kGb2312);
+    });
+    s.Get("/slow", [](const httplib::Request&, httplib::Response& res) {
+        std::this_thread::sleep_for(300ms);
+        res.set_content("slow", kGb2312);
+    });
+    s.Get("/big", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(std::string(5000, 'x'), kGb2312);
+    });
+    m_http.start();
+}
+
+void FetchPageTest::cleanupTestCase() {
+    m_stopping = true;
+}
+
+void FetchPageTest::decodesBytes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("charset");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("gb2312") << QByteArray("\xCE\xF7\xB0\xB2") << "gb2312"
+                            << "西安";
+    QTest::newRow("GB2312 any case") << QByteArray("\xB1\xB1\xBE\xA9") << "GB2312"
+                                     << "北京";
+    QTest::newRow("gbk-only character through gb18030")
+        << QByteArray("\x95\x4E") << "gb2312" << QString(QChar(0x6607));
+    QTest::newRow("invalid byte becomes U+FFFD") << QByteArray("K\xFF"
+                                                               "7")
+                                                 << "gb2312" << QStringLiteral("K\uFFFD7");
+    QTest::newRow("cut multi-byte character at the end")
+        << QByteArray("A\xCE") << "gb2312" << QStringLiteral("A\uFFFD");
+    QTest::newRow("unknown charset falls back to utf-8") << QByteArray("\xE8\xA5\xBF") << "nope"
+                                                         << "西";
+}
+
+void FetchPageTest::decodesBytes() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, charset);
+    QFETCH(QString, text);
+    QCOMPARE(Module1::DecodeBytes(bytes, charset), text);
+}
+
+void FetchPageTest::errorPageBodyIsReturned() {
+    PageFetcher fetcher;
+    const FetchResult result = fetcher.fetch(m_http.url("/missing"), QStringLiteral("gb2312"));
+    QVERIFY(result.ok());
+    QCOMPARE(result.text, QStringLiteral("<html>西安 404</html>"));
+}
+
+void FetchPageTest::sendsIfModifiedSinceAndFollowsRedirects() {
+    PageFetcher fetcher;
+    QCOMPARE(fetcher.fetch(m_http.url("/moved"), QStringLiteral("gb2312")).text,
+             QStringLiteral("echo"));
+    QCOMPARE(m_ifModifiedSince, std::string("0"));
+}
+
+void FetchPageTest::keepsCookiesAcrossRequests() {
+    QCOMPARE(Module1::FetchPage(m_http.url("/login"), QStringLiteral("gb2312")),
+             QStringLiteral("ok"));
+    QCOMPARE(Module1::FetchPage(m_http.url("/whoami"), QStringLiteral("gb2312")),
+             QStringLiteral("SESSION=abc"));
+}
+
+void FetchPageTest::pageLoadRemovesDoubleQuotesOnly() {
+    const FetchResult page = loadPage(PageFetcher::shared(), m_http.url("/quotes"));
+    QCOMPARE(page.text, QStringLiteral("<a href=x>\r\nK7</a>\n"));
+}
+
+void FetchPageTest::unreachableAddressGivesEmptyText() {
+    PageFetcher fetcher;
+    // Port 1 on loopback: nothing listens there, so the connection is refused at once.
+    const FetchResult result =
+        fetcher.fetch(QUrl(QStringLiteral("http://127.0.0.1:1/x")), QStringLiteral("gb2312"));
+    QCOMPARE(result.text, QString());
+    QVERIFY2(result.error.startsWith(QStringLiteral("no connection")), qPrintable(result.error));
+    QCOMPARE(
+        Module1::FetchPage(QUrl(QStringLiteral("http://127.0.0.1:1/x")), QStringLiteral("gb2312")),
+        QString());
+}
+
+void FetchPageTest::stalledServerTimesOut() {
+    PageFetcher fetcher;
+    fetcher.setStallTimeout(300ms);
+    QElapsedTimer clock;
+    clock.start();
+    const FetchResult result = fetcher.fetch(m_http.url("/stall"), QStringLiteral("gb2312"));
+    QCOMPARE(result.text, QString());
+    QVERIFY2(result.error.startsWith(QStringLiteral("time-out")), qPrintable(result.error));
+    QVERIFY(clock.elapsed() < 4000);
+}
+
+void FetchPageTest::oversizedBodyFails() {
+    PageFetcher fetcher;
+    fetcher.setMaxBodyBytes(1000);
+    const FetchResult result = fetcher.fetch(m_http.url("/big"), QStringLiteral("gb2312"));
+    QCOMPARE(result.text, QString());
+    QVERIFY2(result.error.startsWith(QStringLiteral("too large")), qPrintable(result.error));
+
+    fetcher.setMaxBodyBytes(5000);
+    QCOMPARE(fetcher.fetch(m_http.url("/big"), QStringLiteral("gb2312")).text.size(), 5000);
+}
+
+void FetchPageTest::eventLoopRunsDuringTransfer() {
+    PageFetcher fetcher;
+    int ticks = 0;
+    bool busyDuringTransfer = false;
+    QTimer timer;
+    timer.setInterval(10);
+    connect(&timer, &QTimer::timeout, this, [&] {
+        ++ticks;
+        busyDuringTransfer = busyDuringTransfer || fetcher.busy();
+    });
+    timer.start();
+    QCOMPARE(fetcher.fetch(m_http.url("/slow"), QStringLiteral("gb2312")).text,
+             QStringLiteral("slow"));
+    QVERIFY(ticks > 3);
+    QVERIFY(busyDuringTransfer);
+    QVERIFY(!fetcher.busy());
+}
+
+QTEST_GUILESS_MAIN(FetchPageTest)
+#include "tst_fetchpage.moc"
