@@ -9,8 +9,7 @@
 
 // Q_INIT_RESOURCE must be used outside any namespace; the data lives in a static library,
 // so nothing registers it unless we do.
-static void registerSampleData()
-{
+static void registerSampleData() {
     static std::once_flag once;
     std::call_once(once, [] { Q_INIT_RESOURCE(sampledata); });
 }
@@ -33,8 +32,7 @@ struct ParseError {
     QString message;
 };
 
-std::optional<int> parseClock(const QString& text)
-{
+std::optional<int> parseClock(const QString& text) {
     static const QRegularExpression clock(QStringLiteral("^([01][0-9]|2[0-3]):([0-5][0-9])$"));
     const QRegularExpressionMatch m = clock.match(text);
     if (!m.hasMatch())
@@ -43,40 +41,37 @@ std::optional<int> parseClock(const QString& text)
 }
 
 // Names end up verbatim inside HTML attributes and in the client's "-" cut of the origin.
-QString nameProblem(const QString& name)
-{
+QString nameProblem(const QString& name) {
     static const QString forbidden = QStringLiteral("-&<>'\"");
     for (QChar c : name) {
         if (forbidden.contains(c) || c.isSpace() || c.category() == QChar::Other_Control)
             return QStringLiteral("\"%1\" contains the character '%2'").arg(name, c);
     }
     QStringEncoder gb2312("GB2312");
-    gb2312.encode(name);
+    const QByteArray encoded = gb2312.encode(name); // hasError() is set only by converting
     if (gb2312.hasError())
         return QStringLiteral("\"%1\" cannot be written in GB2312").arg(name);
     return {};
 }
 
-QString clockText(int minutes)
-{
+QString clockText(int minutes) {
     const int m = minutes % minutesPerDay;
-    return QStringLiteral("%1:%2").arg(m / 60, 2, 10, QLatin1Char('0')).arg(m % 60, 2, 10,
-                                                                              QLatin1Char('0'));
+    return QStringLiteral("%1:%2")
+        .arg(m / 60, 2, 10, QLatin1Char('0'))
+        .arg(m % 60, 2, 10, QLatin1Char('0'));
 }
 
-QString durationText(int minutes)
-{
+QString durationText(int minutes) {
     return QStringLiteral("%1:%2")
         .arg(minutes / 60, 2, 10, QLatin1Char('0'))
         .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 // Turns the stop lines of one train into absolute minutes, checking their order.
-std::optional<ParseError> finishTrain(Train& train, int headerLine, const QList<StopLine>& lines)
-{
+std::optional<ParseError> finishTrain(Train& train, int headerLine, const QList<StopLine>& lines) {
     if (lines.size() < 2)
-        return ParseError{headerLine, QStringLiteral("train %1 needs at least two stops")
-                                          .arg(train.number)};
+        return ParseError{headerLine,
+                          QStringLiteral("train %1 needs at least two stops").arg(train.number)};
     int previousDeparture = -1;
     int previousKm = -1;
     for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -86,8 +81,8 @@ std::optional<ParseError> finishTrain(Train& train, int headerLine, const QList<
         auto fail = [&](const QString& what) { return ParseError{s.line, what}; };
         for (qsizetype k = 0; k < i; ++k) {
             if (lines[k].station == s.station)
-                return fail(QStringLiteral("train %1 calls at %2 twice").arg(train.number,
-                                                                              s.station));
+                return fail(
+                    QStringLiteral("train %1 calls at %2 twice").arg(train.number, s.station));
         }
         if (first && s.arrival >= 0)
             return fail(QStringLiteral("the first stop must have arrival \"-\""));
@@ -123,8 +118,7 @@ std::optional<ParseError> finishTrain(Train& train, int headerLine, const QList<
     return std::nullopt;
 }
 
-std::optional<StopLine> parseStop(int line, const QStringList& f, ParseError& error)
-{
+std::optional<StopLine> parseStop(int line, const QStringList& f, ParseError& error) {
     auto fail = [&](const QString& what) {
         error = {line, what};
         return std::nullopt;
@@ -153,12 +147,29 @@ std::optional<StopLine> parseStop(int line, const QStringList& f, ParseError& er
     return s;
 }
 
+std::optional<ParseError> parseTrainLine(int line, const QStringList& f, const QList<Train>& known,
+                                         Train& train) {
+    static const QRegularExpression trainNumber(QStringLiteral("^[A-Za-z0-9]+$"));
+    if (f.size() != 3)
+        return ParseError{line, QStringLiteral("expected \"train NUMBER CLASS\"")};
+    if (!trainNumber.match(f[1]).hasMatch())
+        return ParseError{
+            line, QStringLiteral("bad train number \"%1\" (letters and digits only)").arg(f[1])};
+    // Numbers are looked up without regard to case, so they must differ in more than case.
+    for (const Train& t : known) {
+        if (t.number.compare(f[1], Qt::CaseInsensitive) == 0)
+            return ParseError{line, QStringLiteral("train %1 is listed twice").arg(f[1])};
+    }
+    if (const QString problem = nameProblem(f[2]); !problem.isEmpty())
+        return ParseError{line, QStringLiteral("class %1").arg(problem)};
+    train = Train{f[1], f[2], {}};
+    return std::nullopt;
+}
+
 } // namespace
 
-std::optional<Dataset> Dataset::parse(const QString& text, QString* error)
-{
+std::optional<Dataset> Dataset::parse(const QString& text, QString* error) {
     static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
-    static const QRegularExpression trainNumber(QStringLiteral("^[A-Za-z0-9]+$"));
     Dataset data;
     std::optional<ParseError> failure;
     Train current;
@@ -187,24 +198,9 @@ std::optional<Dataset> Dataset::parse(const QString& text, QString* error)
             finish();
             if (failure)
                 break;
-            if (f.size() != 3) {
-                failure = ParseError{lineNo, QStringLiteral("expected \"train NUMBER CLASS\"")};
+            failure = parseTrainLine(lineNo, f, data.m_trains, current);
+            if (failure)
                 break;
-            }
-            if (!trainNumber.match(f[1]).hasMatch()) {
-                failure = ParseError{lineNo, QStringLiteral("bad train number \"%1\" (letters "
-                                                            "and digits only)")
-                                                 .arg(f[1])};
-                break;
-            }
-            for (const Train& t : std::as_const(data.m_trains)) {
-                if (t.number.compare(f[1], Qt::CaseInsensitive) == 0)
-                    failure = ParseError{lineNo, QStringLiteral("train %1 is listed twice")
-                                                     .arg(f[1])};
-            }
-            if (const QString problem = nameProblem(f[2]); !failure && !problem.isEmpty())
-                failure = ParseError{lineNo, QStringLiteral("class %1").arg(problem)};
-            current = Train{f[1], f[2], {}};
             currentLine = lineNo;
             stops.clear();
             continue;
@@ -236,8 +232,7 @@ std::optional<Dataset> Dataset::parse(const QString& text, QString* error)
     return data;
 }
 
-std::optional<Dataset> Dataset::loadFile(const QString& path, QString* error)
-{
+std::optional<Dataset> Dataset::loadFile(const QString& path, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
@@ -258,24 +253,20 @@ std::optional<Dataset> Dataset::loadFile(const QString& path, QString* error)
     return data;
 }
 
-std::optional<Dataset> Dataset::loadBuiltIn(QString* error)
-{
+std::optional<Dataset> Dataset::loadBuiltIn(QString* error) {
     registerSampleData();
     return loadFile(QStringLiteral(":/quillon/timetable.txt"), error);
 }
 
-bool Dataset::hasStation(const QString& name) const
-{
+bool Dataset::hasStation(const QString& name) const {
     return m_stations.contains(name);
 }
 
-QString Dataset::detailLink(const QString& number)
-{
+QString Dataset::detailLink(const QString& number) {
     return QStringLiteral("train.asp?cc=") + number;
 }
 
-qsizetype Dataset::stopIndex(const Train& train, const QString& station)
-{
+qsizetype Dataset::stopIndex(const Train& train, const QString& station) {
     for (qsizetype i = 0; i < train.stops.size(); ++i) {
         if (train.stops[i].station == station)
             return i;
@@ -283,8 +274,7 @@ qsizetype Dataset::stopIndex(const Train& train, const QString& station)
     return -1;
 }
 
-TrainListRow Dataset::rowFor(const Train& train, qsizetype fromStop, qsizetype toStop)
-{
+TrainListRow Dataset::rowFor(const Train& train, qsizetype fromStop, qsizetype toStop) {
     const TrainStop& from = train.stops[fromStop];
     const TrainStop& to = train.stops[toStop];
     // A row may start at the terminus (station query) or end at the origin (leg query).
@@ -305,8 +295,7 @@ TrainListRow Dataset::rowFor(const Train& train, qsizetype fromStop, qsizetype t
     return row;
 }
 
-QList<TrainListRow> Dataset::trainsByNumber(const QString& text) const
-{
+QList<TrainListRow> Dataset::trainsByNumber(const QString& text) const {
     QList<TrainListRow> rows;
     for (const Train& t : m_trains) {
         if (!t.number.startsWith(text, Qt::CaseInsensitive))
@@ -320,8 +309,7 @@ QList<TrainListRow> Dataset::trainsByNumber(const QString& text) const
     return rows;
 }
 
-QList<TrainListRow> Dataset::trainsBetween(const QString& from, const QString& to) const
-{
+QList<TrainListRow> Dataset::trainsBetween(const QString& from, const QString& to) const {
     QList<TrainListRow> rows;
     for (const Train& t : m_trains) {
         const qsizetype i = stopIndex(t, from);
@@ -332,8 +320,7 @@ QList<TrainListRow> Dataset::trainsBetween(const QString& from, const QString& t
     return rows;
 }
 
-QList<TrainListRow> Dataset::trainsAtStation(const QString& station) const
-{
+QList<TrainListRow> Dataset::trainsAtStation(const QString& station) const {
     QList<TrainListRow> rows;
     for (const Train& t : m_trains) {
         const qsizetype i = stopIndex(t, station);
@@ -343,8 +330,7 @@ QList<TrainListRow> Dataset::trainsAtStation(const QString& station) const
     return rows;
 }
 
-QStringList Dataset::transferCities(const QString& from, const QString& to) const
-{
+QStringList Dataset::transferCities(const QString& from, const QString& to) const {
     if (from == to || !hasStation(from) || !hasStation(to) || !trainsBetween(from, to).isEmpty())
         return {};
     QSet<QString> reachesTo;
@@ -367,8 +353,7 @@ QStringList Dataset::transferCities(const QString& from, const QString& to) cons
     return cities;
 }
 
-QList<TrainListRow> Dataset::legTrains(const QString& from, const QString& city) const
-{
+QList<TrainListRow> Dataset::legTrains(const QString& from, const QString& city) const {
     if (!from.isEmpty())
         return trainsBetween(from, city);
     QList<TrainListRow> rows;

@@ -35,16 +35,12 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    const QCommandLineOption timetableOption(QStringLiteral("timetable-base"),
-                                             QStringLiteral("timetable service base"),
-                                             QStringLiteral("URL"));
-    const QCommandLineOption fareOption(QStringLiteral("fare-base"),
-                                        QStringLiteral("fare service base"), QStringLiteral("URL"));
     const QCommandLineOption formatOption(QStringLiteral("format"), QStringLiteral("table or json"),
                                           QStringLiteral("FORMAT"), QStringLiteral("table"));
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("this text"));
-    parser.addOptions({timetableOption, fareOption, formatOption, helpOption});
+    addServiceOptions(parser, {QStringLiteral("timetable"), QStringLiteral("fare")});
+    parser.addOptions({formatOption, helpOption});
     if (!parser.parse(app.arguments()))
         return usage(parser.errorText());
     if (parser.isSet(helpOption)) {
@@ -57,11 +53,8 @@ int main(int argc, char* argv[]) {
         return usage(QStringLiteral("unknown format \"%1\"").arg(format));
 
     const StartupValues startup = readStartupValues(QCoreApplication::applicationDirPath());
-    ServiceAddresses services = loadServiceAddresses(startup.iniPath);
-    if (parser.isSet(timetableOption))
-        services.timetable = asBase(parser.value(timetableOption));
-    if (parser.isSet(fareOption))
-        services.fare = asBase(parser.value(fareOption));
+    const ServiceAddresses services =
+        applyServiceOptions(loadServiceAddresses(startup.iniPath), parser);
 
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);

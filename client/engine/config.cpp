@@ -2,6 +2,8 @@
 
 #include "profile.h"
 
+#include <QCommandLineParser>
+
 namespace {
 
 QString overridden(const QString& iniPath, const char* key, const QString& builtIn) {
@@ -36,4 +38,45 @@ ServiceAddresses loadServiceAddresses(const QString& iniPath) {
         overridden(iniPath, "banner", builtIn.banner),
         overridden(iniPath, "portal", builtIn.portal),
     };
+}
+
+namespace {
+
+struct AddressOption {
+    const char* key;
+    const char* option;
+    QString ServiceAddresses::*member;
+    bool isBase;
+};
+
+constexpr AddressOption kAddressOptions[] = {
+    {"timetable", "timetable-base", &ServiceAddresses::timetable, true},
+    {"fare", "fare-base", &ServiceAddresses::fare, true},
+    {"manifest", "manifest-url", &ServiceAddresses::manifest, false},
+    {"banner", "banner-url", &ServiceAddresses::banner, false},
+    {"portal", "portal-url", &ServiceAddresses::portal, false},
+};
+
+} // namespace
+
+void addServiceOptions(QCommandLineParser& parser, const QStringList& keys) {
+    for (const AddressOption& option : kAddressOptions) {
+        if (keys.contains(QLatin1String(option.key))) {
+            parser.addOption(QCommandLineOption(
+                QString::fromLatin1(option.option),
+                QStringLiteral("%1 address (overrides system.ini)").arg(QLatin1String(option.key)),
+                QStringLiteral("URL")));
+        }
+    }
+}
+
+ServiceAddresses applyServiceOptions(ServiceAddresses addresses, const QCommandLineParser& parser) {
+    for (const AddressOption& option : kAddressOptions) {
+        const QString name = QString::fromLatin1(option.option);
+        if (parser.optionNames().contains(name)) { // given, so also offered
+            const QString value = parser.value(name);
+            addresses.*option.member = option.isBase ? asBase(value) : value;
+        }
+    }
+    return addresses;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Where the services live. Built in: the bundled service on 127.0.0.1; an optional section
 // [services] of system.ini (keys "timetable", "fare", "manifest", "banner", "portal") and
@@ -22,3 +23,11 @@ ServiceAddresses loadServiceAddresses(const QString& iniPath);
 
 // A base address ends in "/", so relative paths can be appended to it.
 QString asBase(const QString& address);
+
+class QCommandLineParser;
+
+// Command-line options over the configured addresses: "--timetable-base", "--fare-base",
+// "--manifest-url", "--banner-url", "--portal-url". A program offers those it names by key
+// ("timetable", "fare", "manifest", "banner", "portal").
+void addServiceOptions(QCommandLineParser& parser, const QStringList& keys);
+ServiceAddresses applyServiceOptions(ServiceAddresses addresses, const QCommandLineParser& parser);

@@ -31,3 +31,29 @@ bool contains(QStringView text, QStringView phrase) {
 }
 
 } // namespace markers
+
+namespace markers {
+
+Pieces::Pieces(QStringView row, QStringView marker)
+    : m_row(row)
+    , m_markerSize(marker.size()) {
+    qsizetype from = 0;
+    while (!marker.isEmpty() && m_found <= kMaxPiece) {
+        const qsizetype at = row.indexOf(marker, from);
+        if (at < 0)
+            break;
+        m_at[m_found++] = at;
+        from = at + m_markerSize;
+    }
+}
+
+QStringView Pieces::cut(qsizetype k, QStringView end) const {
+    Q_ASSERT(k >= 1 && k <= kMaxPiece);
+    if (k > m_found)
+        return {};
+    const qsizetype start = m_at[k - 1] + m_markerSize;
+    const qsizetype stop = k < m_found ? m_at[k] : m_row.size();
+    return upTo(m_row.sliced(start, stop - start), end);
+}
+
+} // namespace markers

@@ -25,3 +25,24 @@ QStringView cut(QStringView row, QStringView a, qsizetype k, QStringView b);
 bool contains(QStringView text, QStringView phrase);
 
 } // namespace markers
+
+namespace markers {
+
+// The occurrences of one marker in a row, found in one scan, so that several cuts at the same
+// marker do not search the row again from its start. Holds pieces 1 to kMaxPiece.
+class Pieces {
+public:
+    static constexpr qsizetype kMaxPiece = 9;
+
+    Pieces(QStringView row, QStringView marker);
+    // cut(marker, k, end) of the row, for 1 <= k <= kMaxPiece.
+    QStringView cut(qsizetype k, QStringView end) const;
+
+private:
+    QStringView m_row;
+    qsizetype m_markerSize;
+    qsizetype m_found = 0;
+    qsizetype m_at[kMaxPiece + 1] = {}; // positions of the first kMaxPiece + 1 occurrences
+};
+
+} // namespace markers

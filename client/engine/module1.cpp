@@ -57,6 +57,7 @@ QString ReadIniString(const QString& section, const QString& key, const QString&
 } // namespace Module1
 
 FetchResult loadPage(PageFetcher& fetcher, const QUrl& url) {
+    const PageFetcher::InFlight inFlight(fetcher);
     QCoreApplication::processEvents();
     FetchResult result = fetcher.fetch(url, QStringLiteral("gb2312"));
     result.text.remove(u'"');

@@ -58,7 +58,7 @@ QByteArray PageFetcher::fetchBytes(const QUrl& url, QString* error) {
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(10);
 
-    ++m_inFlight;
+    const InFlight inFlight(*this);
     QNetworkReply* reply = m_manager->get(request);
     QEventLoop loop;
     QTimer stall;
@@ -84,7 +84,6 @@ QByteArray PageFetcher::fetchBytes(const QUrl& url, QString* error) {
     stall.start();
     if (!reply->isFinished())
         loop.exec();
-    --m_inFlight;
 
     QByteArray body;
     if (reason.isEmpty() && isTransferFailure(reply->error()))

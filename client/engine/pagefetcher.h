@@ -33,8 +33,24 @@ public:
     // The raw body, for callers that decode it themselves.
     QByteArray fetchBytes(const QUrl& url, QString* error);
 
-    // True while a transfer is in flight: the windows refuse a second page load meanwhile.
+    // True while a page load is in flight, from its first yield to its last: the windows
+    // refuse a second query meanwhile rather than run it nested.
     bool busy() const { return m_inFlight > 0; }
+
+    // Marks the fetcher busy for the life of the scope.
+    class InFlight {
+    public:
+        explicit InFlight(PageFetcher& fetcher)
+            : m_fetcher(fetcher) {
+            ++m_fetcher.m_inFlight;
+        }
+        ~InFlight() { --m_fetcher.m_inFlight; }
+        InFlight(const InFlight&) = delete;
+        InFlight& operator=(const InFlight&) = delete;
+
+    private:
+        PageFetcher& m_fetcher;
+    };
 
     void setStallTimeout(std::chrono::milliseconds timeout) { m_stallTimeout = timeout; }
     void setMaxBodyBytes(qint64 bytes) { m_maxBodyBytes = bytes; }

@@ -72,19 +72,18 @@ TrainListResult scrapeTrainList(QStringView page, TrainList list) {
             (train.isEmpty() || terminus.isEmpty() || origin.isEmpty() || origin == u"始发站"))
             continue;
 
+        const markers::Pieces centred(row, kAlignCenter);
+        const markers::Pieces strong(row, u"<strong>");
         QStringList cells;
         cells.reserve(kTrainListColumns);
         cells << QString::number(result.rows.size() + 1) << train
               << markers::upTo(origin, u"-").toString() << terminus.toString()
               << markers::cut(row, u"class=bt>", 2, kCellEnd).toString()
-              << markers::cut(row, kAlignCenter, 1, kCellEnd).toString()
-              << markers::cut(row, u"<strong>", 1, u"</strong>").toString()
-              << markers::cut(row, kAlignCenter, 6, kCellEnd).toString()
-              << markers::cut(row, u"<strong>", 2, u"</strong>").toString()
-              << (rules.column9Piece
-                      ? markers::cut(row, kAlignCenter, rules.column9Piece, kCellEnd).toString()
-                      : QString())
-              << markers::cut(row, kAlignCenter, rules.column10Piece, kCellEnd).toString()
+              << centred.cut(1, kCellEnd).toString() << strong.cut(1, u"</strong>").toString()
+              << centred.cut(6, kCellEnd).toString() << strong.cut(2, u"</strong>").toString()
+              << (rules.column9Piece ? centred.cut(rules.column9Piece, kCellEnd).toString()
+                                     : QString())
+              << centred.cut(rules.column10Piece, kCellEnd).toString()
               << (rules.linkPrefix.toString() += link);
         result.rows.append(std::move(cells));
     }

@@ -9,6 +9,8 @@ private Q_SLOTS:
     void cutTakesPieceUpToEndMarker_data();
     void cutTakesPieceUpToEndMarker();
     void pieceIsMissingWhenTooFewMarkers();
+    void onceScannedPiecesCutAlike_data();
+    void onceScannedPiecesCutAlike();
     void stripTagsRemovesMarkup_data();
     void stripTagsRemovesMarkup();
     void stripTagsEndsOnHugeUnbalancedInput();
@@ -64,6 +66,23 @@ void TextCutsTest::pieceIsMissingWhenTooFewMarkers() {
     QCOMPARE(markers::piece(u"a|b|c", u"|", 2)->toString(), QStringLiteral("c"));
     QVERIFY(!markers::piece(u"a|b", u"|", 2));
     QVERIFY(markers::piece(u"a|", u"|", 1)->isEmpty());
+}
+
+void TextCutsTest::onceScannedPiecesCutAlike_data() {
+    QTest::addColumn<QString>("row");
+    QTest::newRow("no marker") << "plain text";
+    QTest::newRow("three markers") << "x<c>a</td><c>b</td><c>c";
+    QTest::newRow("ten markers") << QStringLiteral("<c>v</td>").repeated(10);
+    QTest::newRow("twelve markers, empty pieces") << QStringLiteral("<c>").repeated(12);
+    QTest::newRow("markers back to back then text") << "<c><c>x</td><c>y";
+}
+
+void TextCutsTest::onceScannedPiecesCutAlike() {
+    QFETCH(QString, row);
+    const markers::Pieces pieces(row, u"<c>");
+    for (int k = 1; k <= markers::Pieces::kMaxPiece; ++k)
+        QCOMPARE(pieces.cut(k, u"</td>").toString(),
+                 markers::cut(row, u"<c>", k, u"</td>").toString());
 }
 
 void TextCutsTest::stripTagsRemovesMarkup_data() {

@@ -1,0 +1,518 @@
+#include "form1.h"
+
+#include "bannerbrowser.h"
+#include "form4.h"
+#include "mainskin.h"
+#include "messages.h"
+#include "module1.h"
+#include "pagefetcher.h"
+#include "picturebox.h"
+#include "portal.h"
+#include "program.h"
+#include "skinbutton.h"
+#include "transfer.h"
+#include "twips.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHash>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+namespace {
+
+enum class Kind { Banner, Panel, TextBox, Button, Picture, Stretched, List, StatusBar, Skin };
+
+// One control of the main window. Positions in twips, within `parent` when it is given.
+struct Control {
+    const char* name;
+    Kind kind;
+    const char* parent;
+    int left, top, width, height;
+    bool visible;
+    SkinLook look;
+    const char* text; // caption, default text or picture resource
+};
+
+constexpr Control place(const char* name, Kind kind, int l, int t, int w, int h,
+                        bool visible = true, const char* text = nullptr,
+                        const char* parent = nullptr) {
+    return {name, kind, parent, l, t, w, h, visible, SkinLook::LZCommand, text};
+}
+constexpr Control button(const char* name, SkinLook look, const char* caption, int l, int t, int w,
+                         int h, const char* parent = nullptr) {
+    return {name, Kind::Button, parent, l, t, w, h, true, look, caption};
+}
+
+constexpr bool kHidden = false;
+constexpr const char* kStations = "Picture2";
+
+// Front to back: a control higher in the table is drawn over a lower one.
+constexpr Control kControls[] = {
+    place("WebBrowser1", Kind::Banner, 360, 5880, 2295, 1695),
+    place("Picture2", Kind::Panel, 2880, 3360, 9960, 1215, kHidden),
+    place("Text1[1]", Kind::TextBox, 5400, 360, 2535, 495, true, "北京北", kStations),
+    place("Text1[0]", Kind::TextBox, 1320, 360, 2535, 495, true, "西安", kStations),
+    button("SZCommand2", SkinLook::SZCommand, "查询", 8860, 220, 1020, 690, kStations),
+    place("Image4", Kind::Picture, 0, 0, 1245, 1185, kHidden, ":/labels/image4.svg", kStations),
+    place("Image2", Kind::Picture, 4080, 0, 1245, 1185, true, ":/labels/image2.svg", kStations),
+    place("Image1", Kind::Picture, 0, 0, 1245, 1185, true, ":/labels/image1.svg", kStations),
+    place("Image3", Kind::Stretched, 0, 0, 4620, 1020, true, ":/labels/image3.svg", kStations),
+    place("ListView3", Kind::List, 3000, 4200, 4095, 2175, kHidden),
+    button("RightCommand1", SkinLook::RightCommand, "清 空", 5520, 2280, 1200, 570),
+    button("LeftCommand1", SkinLook::LeftCommand, "回 删", 4320, 2280, 1200, 570),
+    place("ListView2", Kind::List, 3000, 3360, 4095, 2175, kHidden),
+    place("ListView1", Kind::List, 3000, 3000, 4095, 2175),
+    button("SZCommand1", SkinLook::SZCommand, "查询", 11880, 1920, 1020, 690),
+    button("NZCommand1[0]", SkinLook::NZCommand, "0", 8760, 1680, 630, 600),
+    button("NZCommand1[1]", SkinLook::NZCommand, "1", 9360, 1680, 630, 600),
+    button("NZCommand1[2]", SkinLook::NZCommand, "2", 9960, 1680, 630, 600),
+    button("NZCommand1[3]", SkinLook::NZCommand, "3", 10560, 1680, 630, 600),
+    button("NZCommand1[4]", SkinLook::NZCommand, "4", 11160, 1680, 630, 600),
+    button("NZCommand1[5]", SkinLook::NZCommand, "5", 8760, 2280, 630, 600),
+    button("NZCommand1[6]", SkinLook::NZCommand, "6", 9360, 2280, 630, 600),
+    button("NZCommand1[7]", SkinLook::NZCommand, "7", 9960, 2280, 630, 600),
+    button("NZCommand1[8]", SkinLook::NZCommand, "8", 10560, 2280, 630, 600),
+    button("NZCommand1[9]", SkinLook::NZCommand, "9", 11160, 2280, 630, 600),
+    button("BZCommand1[0]", SkinLook::BZCommand, "G", 6840, 1680, 630, 600),
+    button("BZCommand1[1]", SkinLook::BZCommand, "C", 7440, 1680, 630, 600),
+    button("BZCommand1[2]", SkinLook::BZCommand, "D", 8040, 1680, 630, 600),
+    button("BZCommand1[3]", SkinLook::BZCommand, "Z", 6840, 2280, 630, 600),
+    button("BZCommand1[4]", SkinLook::BZCommand, "T", 7440, 2280, 630, 600),
+    button("BZCommand1[5]", SkinLook::BZCommand, "K", 8040, 2280, 630, 600),
+    place("Text3", Kind::TextBox, 4320, 1755, 2415, 495, true, ""),
+    place("Picture1", Kind::Picture, 3000, 1680, 1290, 1200, true, ":/labels/picture1.svg"),
+    button("LZCommand1[0]", SkinLook::LZCommand, "车次查询", 240, 1680, 2490, 810),
+    button("LZCommand1[1]", SkinLook::LZCommand, "站站查询", 240, 2520, 2490, 810),
+    button("LZCommand1[2]", SkinLook::LZCommand, "车站查询", 240, 3360, 2490, 810),
+    button("LZCommand1[3]", SkinLook::LZCommand, "关于查询", 240, 4200, 2490, 810),
+    button("LZCommand1[4]", SkinLook::LZCommand, "退出系统", 240, 5040, 2490, 810),
+    place("StatusBar1", Kind::StatusBar, 0, 7815, 13200, 375),
+    place("Main1", Kind::Skin, 0, 0, 13215, 7815),
+};
+
+// The train-number panel, as Visible1 shows and hides it.
+constexpr const char* kTrainPanel[] = {
+    "Picture1",      "SZCommand1",    "Text3",         "LeftCommand1",  "RightCommand1",
+    "ListView1",     "BZCommand1[0]", "BZCommand1[1]", "BZCommand1[2]", "BZCommand1[3]",
+    "BZCommand1[4]", "BZCommand1[5]", "NZCommand1[0]", "NZCommand1[1]", "NZCommand1[2]",
+    "NZCommand1[3]", "NZCommand1[4]", "NZCommand1[5]", "NZCommand1[6]", "NZCommand1[7]",
+    "NZCommand1[8]", "NZCommand1[9]",
+};
+
+constexpr int kDesignWidth = 13200, kDesignHeight = 8190;
+constexpr int kMinOuterWidth = 13635, kMinOuterHeight = 8700;
+constexpr int kStatusPanelWidths[] = {1440, 1440, 7200, 2790};
+const QString kHint =
+    QStringLiteral("双击查询结果，可以查看详细列车停靠站信息。鼠标右键查看火车票价格");
+
+QFont textBoxFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    font.setPointSizeF(14.25);
+    font.setBold(true);
+    return font;
+}
+
+// "LZCommand1[3]" -> 3; -1 for a name without an index.
+int indexOf(const QString& name) {
+    const qsizetype open = name.indexOf(u'[');
+    return open < 0 ? -1 : name.mid(open + 1, name.size() - open - 2).toInt();
+}
+
+QWidget* createControl(const Control& c, QWidget* parent) {
+    const QString text = QString::fromUtf8(c.text ? c.text : "");
+    switch (c.kind) {
+    case Kind::Banner:
+        return new webbrowser(parent);
+    case Kind::Panel:
+        return new QWidget(parent);
+    case Kind::TextBox: {
+        auto* box = new QLineEdit(text, parent);
+        box->setFont(textBoxFont());
+        return box;
+    }
+    case Kind::Button: {
+        auto* b = new SkinButton(c.look, parent);
+        b->setCaption(text);
+        return b;
+    }
+    case Kind::Picture:
+    case Kind::Stretched:
+        return new PictureBox(text, c.kind == Kind::Stretched, parent);
+    case Kind::List:
+        return new QTreeWidget(parent);
+    case Kind::StatusBar:
+        return new QStatusBar(parent);
+    case Kind::Skin:
+        return new Main(parent);
+    }
+    return nullptr;
+}
+
+// Sets one measure of a control in twips; a negative size is refused and the old one stays.
+void setTwipsGeometry(QWidget* w, std::optional<int> left, std::optional<int> top,
+                      std::optional<int> width, std::optional<int> height) {
+    QRect r = w->geometry();
+    if (left)
+        r.moveLeft(px(*left));
+    if (top)
+        r.moveTop(px(*top));
+    if (width && *width >= 0)
+        r.setWidth(px(*width));
+    if (height && *height >= 0)
+        r.setHeight(px(*height));
+    w->setGeometry(r);
+}
+
+} // namespace
+
+Form1::Form1(const QString& programFolder, QWidget* parent)
+    : QWidget(parent)
+    , endProgram([] { QCoreApplication::exit(0); }) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Quillon查询系统   正式版3.0"));
+    setWindowIcon(QIcon(QStringLiteral(":/icon.svg")));
+    resize(px(kDesignWidth), px(kDesignHeight));
+    buildControls();
+    Form_Load(programFolder);
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls() {
+    // Created first, then parented back to front: each sibling given its parent later lies
+    // over the ones before it, and a container exists before its children are put in it.
+    QHash<QString, QWidget*> made;
+    for (const Control& c : kControls)
+        made.insert(QString::fromLatin1(c.name), createControl(c, nullptr));
+    for (auto it = std::rbegin(kControls); it != std::rend(kControls); ++it) {
+        QWidget* w = made.value(QString::fromLatin1(it->name));
+        w->setParent(it->parent ? made.value(QString::fromLatin1(it->parent)) : this);
+        w->setObjectName(QString::fromLatin1(it->name));
+        placeTwips(w, it->left, it->top, it->width, it->height);
+        w->setVisible(it->visible);
+        if (auto* b = qobject_cast<SkinButton*>(w)) {
+            const QString name = w->objectName();
+            const int index = indexOf(name);
+            if (name.startsWith(u"LZCommand1"))
+                connect(b, &SkinButton::Click, this, [this, index] { LZCommand1_Click(index); });
+            else if (name.startsWith(u"BZCommand1"))
+                connect(b, &SkinButton::Click, this, [this, index] { BZCommand1_Click(index); });
+            else if (name.startsWith(u"NZCommand1"))
+                connect(b, &SkinButton::Click, this, [this, index] { NZCommand1_Click(index); });
+        }
+    }
+
+    WebBrowser1 = findChild<webbrowser*>(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setAddress(QUrl(Program::Services.banner));
+    Picture2 = control("Picture2");
+    Text1[0] = findChild<QLineEdit*>(QStringLiteral("Text1[0]"));
+    Text1[1] = findChild<QLineEdit*>(QStringLiteral("Text1[1]"));
+    Text3 = findChild<QLineEdit*>(QStringLiteral("Text3"));
+    SZCommand1 = findChild<SkinButton*>(QStringLiteral("SZCommand1"));
+    SZCommand2 = findChild<SkinButton*>(QStringLiteral("SZCommand2"));
+    ListView1 = findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+    ListView2 = findChild<QTreeWidget*>(QStringLiteral("ListView2"));
+    ListView3 = findChild<QTreeWidget*>(QStringLiteral("ListView3"));
+    StatusBar1 = findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
+    Main1 = findChild<Main*>(QStringLiteral("Main1"));
+    Main1->setPortalBrand(Program::kPortalBrand);
+
+    connect(SZCommand1, &SkinButton::Click, this, &Form1::SZCommand1_Click);
+    connect(SZCommand2, &SkinButton::Click, this, &Form1::SZCommand2_Click);
+    connect(findChild<SkinButton*>(QStringLiteral("LeftCommand1")), &SkinButton::Click, this,
+            &Form1::LeftCommand1_Click);
+    connect(findChild<SkinButton*>(QStringLiteral("RightCommand1")), &SkinButton::Click, this,
+            &Form1::RightCommand1_Click);
+    connect(Text3, &QLineEdit::textChanged, this, &Form1::Text3_Change);
+    // Enter in a box runs its panel's query, as the mouse would.
+    connect(Text3, &QLineEdit::returnPressed, this, &Form1::SZCommand1_Click);
+    for (QLineEdit* box : Text1)
+        connect(box, &QLineEdit::returnPressed, this, &Form1::SZCommand2_Click);
+
+    buildLists();
+    buildStatusBar();
+
+    menu = new QMenu(QStringLiteral("系统"), this);
+    menu->setObjectName(QStringLiteral("menu"));
+    SearchPJ = menu->addAction(QStringLiteral("查询票价"));
+    SearchPJ->setObjectName(QStringLiteral("SearchPJ"));
+    connect(SearchPJ, &QAction::triggered, this, &Form1::SearchPJ_Click);
+
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(5000);
+    connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    Timer2->start();
+}
+
+void Form1::buildLists() {
+    for (const TrainList list :
+         {TrainList::ListView1, TrainList::ListView2, TrainList::ListView3}) {
+        QTreeWidget* view = listView(list);
+        const QList<ListColumn>& columns = trainListColumns(list);
+        view->setColumnCount(int(columns.size()));
+        QStringList headers;
+        for (const ListColumn& column : columns)
+            headers << QString::fromUtf16(column.header);
+        view->setHeaderLabels(headers);
+        for (int c = 0; c < columns.size(); ++c)
+            view->setColumnWidth(c, px(columns[c].widthTwips));
+        view->setColumnHidden(kDetailLinkColumn, true);
+        view->setRootIsDecorated(false);
+        view->setUniformRowHeights(true);
+        view->setAllColumnsShowFocus(true);
+        view->setAlternatingRowColors(true);
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->header()->setStretchLastSection(false);
+        view->viewport()->installEventFilter(this);
+    }
+}
+
+void Form1::buildStatusBar() {
+    StatusBar1->setSizeGripEnabled(false);
+    for (int i = 0; i < 4; ++i) {
+        auto* panel = new QLabel(StatusBar1);
+        panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        panel->setFixedWidth(px(kStatusPanelWidths[i]));
+        panel->setFrameShape(QFrame::StyledPanel);
+        StatusBar1->addWidget(panel);
+        m_panels[i] = panel;
+    }
+    m_panels[2]->setText(kHint);
+    m_panels[2]->setToolTip(kHint);
+    m_panels[3]->setText(Program::kCreditLine);
+    m_panels[3]->setToolTip(Program::kCreditLine);
+}
+
+QWidget* Form1::control(const char* name) const {
+    return findChild<QWidget*>(QString::fromLatin1(name));
+}
+
+QTreeWidget* Form1::listView(TrainList list) const {
+    switch (list) {
+    case TrainList::ListView1:
+        return ListView1;
+    case TrainList::ListView2:
+        return ListView2;
+    case TrainList::ListView3:
+        break;
+    }
+    return ListView3;
+}
+
+QString Form1::panelText(int panel) const {
+    return m_panels[panel - 1]->text();
+}
+
+void Form1::Form_Load(const QString& programFolder) {
+    for (QTreeWidget* view : {ListView1, ListView2, ListView3}) {
+        for (int c = 1; c < view->columnCount(); ++c)
+            view->headerItem()->setTextAlignment(c, Qt::AlignCenter);
+    }
+    m_panels[0]->setText(rowCountStatus(0));
+    m_panels[1]->setText(transferPlansStatus(0));
+    const StartupValues startup = readStartupValues(programFolder);
+    Program::IniPath = startup.iniPath;
+    Program::CurVersion = startup.curVersion;
+}
+
+void Form1::Visible1(const QString& mode) {
+    const bool show = mode != u"False";
+    for (const char* name : kTrainPanel)
+        control(name)->setVisible(show);
+    if (!show) {
+        Picture2->hide();
+        ListView2->hide();
+        ListView3->hide();
+    }
+}
+
+void Form1::LZCommand1_Click(int index) {
+    if (index <= 2)
+        Visible1(QStringLiteral("False"));
+    switch (index) {
+    case 0:
+        Visible1(QStringLiteral("True"));
+        break;
+    case 1:
+    case 2: {
+        const bool betweenStations = index == 1;
+        Picture2->show();
+        (betweenStations ? ListView2 : ListView3)->show();
+        control("Image4")->setVisible(!betweenStations);
+        control("Image2")->setVisible(betweenStations);
+        Text1[1]->setVisible(betweenStations);
+        break;
+    }
+    case 3: {
+        Form4 about(this);
+        about.exec();
+        break;
+    }
+    case 4:
+        // Ends at once: no closing step, so the portal does not open.
+        endProgram();
+        break;
+    }
+}
+
+void Form1::BZCommand1_Click(int index) {
+    Text3->setText(findChild<SkinButton*>(QStringLiteral("BZCommand1[%1]").arg(index))->Caption());
+}
+
+void Form1::NZCommand1_Click(int index) {
+    Text3->setText(Text3->text() +
+                   findChild<SkinButton*>(QStringLiteral("NZCommand1[%1]").arg(index))->Caption());
+}
+
+void Form1::LeftCommand1_Click() {
+    if (!Text3->text().isEmpty())
+        Text3->setText(Text3->text().chopped(1));
+}
+
+void Form1::RightCommand1_Click() {
+    Text3->clear();
+}
+
+void Form1::Text3_Change() {
+    Text3->setCursorPosition(int(Text3->text().size()));
+    Text3->setFocus();
+}
+
+bool Form1::runPlanned(const QueryPlan& plan) {
+    PageFetcher& fetcher = PageFetcher::shared();
+    if (fetcher.busy())
+        return false; // a page load is in flight: refuse rather than run nested
+    if (!plan.message.isEmpty()) {
+        showMessage(this, plan.message);
+        return true;
+    }
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    const QueryReport report = runQuery(fetcher, plan);
+    QApplication::restoreOverrideCursor();
+    showReport(report);
+    return true;
+}
+
+void Form1::showReport(const QueryReport& report) {
+    if (report.buffer)
+        RichBox = *report.buffer;
+    if (report.message) {
+        showMessage(this, *report.message);
+        return;
+    }
+    if (report.transfers) {
+        ZhongZhuan(*report.transfers, report.caption.value_or(QString()));
+        return;
+    }
+    if (report.rows)
+        fillList(report.list, {*report.rows, report.status});
+}
+
+void Form1::fillList(TrainList list, const TrainListResult& result) {
+    QTreeWidget* view = listView(list);
+    view->setUpdatesEnabled(false);
+    view->clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(result.rows.size());
+    for (const QStringList& row : result.rows) {
+        auto* item = new QTreeWidgetItem(row);
+        for (int c = 1; c < row.size(); ++c)
+            item->setTextAlignment(c, Qt::AlignCenter);
+        items.append(item);
+    }
+    view->addTopLevelItems(items);
+    view->setUpdatesEnabled(true);
+    if (result.status)
+        m_panels[0]->setText(*result.status);
+}
+
+void Form1::Search() {
+    fillList(TrainList::ListView1, scrapeTrainList(RichBox, TrainList::ListView1));
+}
+
+void Form1::SearchZhanZhan() {
+    fillList(TrainList::ListView2, scrapeTrainList(RichBox, TrainList::ListView2));
+}
+
+void Form1::ZhanZhanView() {
+    fillList(TrainList::ListView3, scrapeTrainList(RichBox, TrainList::ListView3));
+}
+
+void Form1::SZCommand1_Click() {
+    runPlanned(planTrainQuery(Program::Services.timetable, Text3->text()));
+}
+
+void Form1::SZCommand2_Click() {
+    runPlanned(planStationQuery(Program::Services.timetable, Text1[0]->text(), Text1[1]->text(),
+                                Text1[1]->isVisibleTo(Picture2)));
+}
+
+void Form1::ZhongZhuan(const QList<TransferEntry>& entries, const QString&) {
+    m_panels[1]->setText(transferPlansStatus(entries.size()));
+}
+
+void Form1::SearchPJ_Click() {}
+
+void Form1::Timer2_Timer() {
+    Timer2->stop();
+}
+
+void Form1::Form_Resize() {
+    const QSize outer = frameGeometry().size();
+    const int W = twips(outer.width()), H = twips(outer.height());
+    const int statusHeight = twips(StatusBar1->height());
+    const int mainTop = twips(Main1->y());
+
+    setTwipsGeometry(ListView1, {}, {}, W - 3500, H - mainTop - statusHeight - 3800);
+    for (QTreeWidget* view : {ListView2, ListView3})
+        view->setGeometry(ListView1->geometry());
+    setTwipsGeometry(Picture2, 3020, 1700, {}, {});
+    setTwipsGeometry(Main1, 0, {}, W - 100, H - mainTop - statusHeight - 500);
+    control("Image3")->resize(Picture2->size());
+    setTwipsGeometry(WebBrowser1, {}, {}, {}, H - twips(WebBrowser1->y()) - statusHeight - 800);
+    StatusBar1->setGeometry(0, height() - StatusBar1->height(), width(), StatusBar1->height());
+
+    // Keep the window at its minimum outer size; resizing runs this again.
+    if (isMinimized() || isMaximized() || isFullScreen())
+        return;
+    const QSize frame = outer - size();
+    const QSize minimum(px(kMinOuterWidth) - frame.width(), px(kMinOuterHeight) - frame.height());
+    if (W < kMinOuterWidth || H < kMinOuterHeight)
+        resize(std::max(width(), minimum.width()), std::max(height(), minimum.height()));
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        for (QTreeWidget* view : {ListView1, ListView2, ListView3}) {
+            if (watched == view->viewport() && mouse->button() == Qt::RightButton) {
+                menu->popup(mouse->globalPosition().toPoint());
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // Whatever closes the window, the portal opens; closing is never cancelled.
+    OpenPortal();
+    event->accept();
+}

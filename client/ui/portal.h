@@ -1,0 +1,4 @@
+#pragma once
+
+// Opens the publisher's portal in the default browser; a failure is ignored.
+void OpenPortal();

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "config.h"
+
+#include <QString>
+
+// The client's program-wide values: set once while the main window loads (start-up read) or
+// from the command line, read by the other windows.
+namespace Program {
+
+inline QString IniPath;    // the program folder and "system.ini"
+inline QString CurVersion; // [system] Version, empty when there is none
+inline ServiceAddresses Services = builtInAddresses();
+
+// Texts of the publisher that the windows show; configuration, not code.
+inline const QString kPortalBrand = QStringLiteral("Quillon 铁路时刻  127.0.0.1");
+inline const QString kContactLine = QStringLiteral("help@quillon.example");
+inline const QString kCreditLine = QStringLiteral("Quillon 查询系统 · 样例时刻表");
+
+} // namespace Program

@@ -1,0 +1,160 @@
+#include "skinbutton.h"
+#include "twips.h"
+
+#include <QEnterEvent>
+#include <QFont>
+#include <QFontMetrics>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPixmapCache>
+#include <QRegion>
+#include <QSvgRenderer>
+
+#include <array>
+
+namespace {
+
+// Lengths in twips, as the looks were designed.
+struct Look {
+    int width, height;      // the pictures
+    int captionX, captionY; // top left of the printed caption
+    const char* family;     // the designed face first, then what Linux has instead
+    const char* fallback;
+    bool bold;
+    qreal pointSize;
+    const char* picture; // ":/buttons/<picture>.svg", and "<picture>_hover.svg" for the hover look
+};
+
+// Indexed by SkinLook.
+// clang-format off
+constexpr std::array<Look, 6> kLooks{{
+    {2490, 810, 900, 270, "华文细黑",    "WenQuanYi Micro Hei", true,  12.0,  "lz"},
+    {630,  600, 200, 160, "Arial",       "Liberation Sans",     true,  12.0,  "bz"},
+    {630,  600, 200, 160, "Arial",       "Liberation Sans",     true,  12.0,  "nz"},
+    {1020, 690, 260, 200, "华文细黑",    "WenQuanYi Micro Hei", true,  12.0,  "sz"},
+    {1200, 570, 260, 150, "楷体_GB2312", "AR PL UKai CN",       false, 14.25, "left"},
+    {1230, 570, 260, 150, "楷体_GB2312", "AR PL UKai CN",       false, 14.25, "right"},
+}};
+// clang-format on
+
+const Look& lookOf(SkinLook look) {
+    return kLooks[static_cast<std::size_t>(look)];
+}
+
+QFont captionFont(const Look& look) {
+    QFont font;
+    font.setFamilies({QString::fromUtf8(look.family), QString::fromLatin1(look.fallback)});
+    font.setBold(look.bold);
+    font.setPointSizeF(look.pointSize);
+    return font;
+}
+
+// Every instance of a look shares its two pictures, rendered once per pixel ratio.
+QPixmap picture(const Look& look, bool hover, QSize size, qreal ratio) {
+    const QString path =
+        QStringLiteral(":/buttons/%1%2.svg")
+            .arg(QLatin1String(look.picture), hover ? QStringLiteral("_hover") : QString());
+    const QString key = QStringLiteral("skinbutton:%1@%2").arg(path).arg(ratio);
+    QPixmap cached;
+    if (QPixmapCache::find(key, &cached))
+        return cached;
+    QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QSvgRenderer renderer(path);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    painter.end();
+    cached = QPixmap::fromImage(image);
+    cached.setDevicePixelRatio(ratio);
+    QPixmapCache::insert(key, cached);
+    return cached;
+}
+
+} // namespace
+
+SkinButton::SkinButton(SkinLook look, QWidget* parent)
+    : QWidget(parent)
+    , m_look(look) {
+    initUiResources();
+    // Stands in for the mouse capture: moves arrive without a pressed button, and the pointer
+    // leaving is reported as a leave event.
+    setMouseTracking(true);
+    setFont(captionFont(lookOf(look)));
+    resize(pictureSize());
+}
+
+QString SkinButton::Caption() const {
+    return m_caption;
+}
+
+void SkinButton::setCaption(const QString& caption) {
+    m_caption = caption;
+    DrawGrid();
+}
+
+void SkinButton::DrawGrid() {
+    // repaint() does nothing while hidden, so a later show still paints the new state.
+    if (isVisible())
+        repaint();
+    else
+        update();
+}
+
+QSize SkinButton::pictureSize() const {
+    const Look& look = lookOf(m_look);
+    return {px(look.width), px(look.height)};
+}
+
+void SkinButton::paintEvent(QPaintEvent*) {
+    const Look& look = lookOf(m_look);
+    QPainter painter(this);
+    // At its own size from the top left: a larger button shows the surface beyond it, a
+    // smaller one cuts the picture off. The pictures' rounded corners let the skin show through.
+    const QRegion beyond = QRegion(rect()).subtracted(QRect(QPoint(0, 0), pictureSize()));
+    for (const QRect& part : beyond)
+        painter.fillRect(part, palette().color(QPalette::Button));
+    painter.drawPixmap(0, 0, picture(look, m_hovered, pictureSize(), devicePixelRatioF()));
+    painter.setFont(font());
+    painter.setPen(palette().color(QPalette::ButtonText));
+    // The caption point is a print position: the top left of the text, not its baseline.
+    const QFontMetrics metrics(font());
+    painter.drawText(px(look.captionX), px(look.captionY) + metrics.ascent(), m_caption);
+}
+
+bool SkinButton::isInside(const QPointF& pos) const {
+    // Both edges count as inside.
+    return pos.x() >= 0 && pos.x() <= width() && pos.y() >= 0 && pos.y() <= height();
+}
+
+void SkinButton::setHovered(bool hovered) {
+    if (m_hovered == hovered)
+        return;
+    m_hovered = hovered;
+    DrawGrid();
+}
+
+void SkinButton::enterEvent(QEnterEvent* event) {
+    setHovered(isInside(event->position()));
+}
+
+void SkinButton::leaveEvent(QEvent*) {
+    setHovered(false);
+}
+
+void SkinButton::mouseMoveEvent(QMouseEvent* event) {
+    setHovered(isInside(event->position()));
+}
+
+void SkinButton::mousePressEvent(QMouseEvent* event) {
+    m_pressed = event->button() == Qt::LeftButton && isInside(event->position());
+}
+
+void SkinButton::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click =
+        m_pressed && event->button() == Qt::LeftButton && isInside(event->position());
+    m_pressed = false;
+    if (click)
+        Q_EMIT Click();
+}

@@ -1,0 +1,165 @@
+#include "pages.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace pages {
+
+namespace {
+
+const QString pageTitle = QStringLiteral("列车时刻查询");
+const QString footer = QStringLiteral("<p class=\"foot\">Quillon 列车时刻表服务（样例数据）</p>\n");
+
+QByteArray page(const QString& heading, const QString& body) {
+    QString html;
+    html.reserve(body.size() + 600);
+    html +=
+        QStringLiteral("<!DOCTYPE html>\n<html><head>"
+                       "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
+                       "<title>");
+    html += pageTitle;
+    html += QStringLiteral("</title>\n<style>body{font:12px sans-serif}"
+                           "table.list{border-collapse:collapse}"
+                           "table.list td{border:1px solid #9bb;padding:2px 4px}"
+                           "tr.head{background:#dee}.blue1{color:#03c}.foot{color:#777}"
+                           "</style></head>\n<body>\n<h3>");
+    html += escapeHtml(heading);
+    html += QStringLiteral("</h3>\n");
+    html += body;
+    html += footer;
+    html += QStringLiteral("</body></html>\n");
+    return toGb(html);
+}
+
+int clockMinutes(const QString& hhmm) {
+    const qsizetype colon = hhmm.indexOf(QLatin1Char(':'));
+    return hhmm.left(colon).toInt() * 60 + hhmm.mid(colon + 1).toInt();
+}
+
+// The day of arrival, counted from the day of departure, as a timetable would print it.
+QString arrivalDay(const TrainListRow& row) {
+    const int days = (clockMinutes(row.fromTime) + clockMinutes(row.duration)) / (24 * 60);
+    if (days == 0)
+        return QStringLiteral("当日");
+    if (days == 1)
+        return QStringLiteral("次日");
+    return QStringLiteral("第%1日").arg(days + 1);
+}
+
+QString centered(const QString& text) {
+    return QStringLiteral("<td align=\"center\">") + text + QStringLiteral("</td>");
+}
+
+// The "align=center>" cells, in the order the client counts them (1 to 9).
+QString centeredCells(const QStringList& texts) {
+    QString cells;
+    for (const QString& t : texts)
+        cells += centered(t);
+    return cells;
+}
+
+QString rowHtml(const TrainListRow& r) {
+    const QString strongFrom =
+        QStringLiteral("<strong>") + r.fromTime + QStringLiteral("</strong>");
+    const QString strongTo = QStringLiteral("<strong>") + r.toTime + QStringLiteral("</strong>");
+    QString html = QStringLiteral("<tr><td width=\"75\" align=\"center\" class=\"bt\"><a href=\"");
+    html += escapeHtml(r.link);
+    html += QStringLiteral("\" target=\"_blank\"><span class=\"blue1\"><b>");
+    html += escapeHtml(r.train);
+    html +=
+        QStringLiteral("</b></span></a></td><td><img src=\"img/qi.gif\" align=\"absbottom\" />");
+    html += escapeHtml(r.origin);
+    html += QStringLiteral("</td><td><img src=\"img/zhong.gif\" align=\"absmiddle\" />");
+    html += escapeHtml(r.terminus);
+    html += QStringLiteral("</td><td class=\"bt\">");
+    html += escapeHtml(r.trainClass);
+    html += QStringLiteral("</td>");
+    html += centeredCells({
+        escapeHtml(r.fromStation),
+        strongFrom,
+        r.fromStation == r.origin ? QStringLiteral("始发") : QStringLiteral("途经"),
+        r.duration,
+        arrivalDay(r),
+        escapeHtml(r.toStation),
+        strongTo,
+        r.toStation == r.terminus ? QStringLiteral("终到") : QStringLiteral("途经"),
+        r.distance,
+    });
+    html += QStringLiteral("</tr>\n");
+    return html;
+}
+
+const QStringList centeredHeaders = {
+    QStringLiteral("发站"), QStringLiteral("发时"),      QStringLiteral("始发/途经"),
+    QStringLiteral("历时"), QStringLiteral("到达"),      QStringLiteral("到站"),
+    QStringLiteral("到时"), QStringLiteral("终到/途经"), QStringLiteral("里程"),
+};
+
+QString headerRow(ListKind kind) {
+    if (kind == ListKind::TrainNumber) {
+        QString html =
+            QStringLiteral("<tr class=\"head\"><td>车次</td><td>始发站</td><td>终点站</td>"
+                           "<td>列车类型</td>");
+        for (const QString& h : centeredHeaders)
+            html += QStringLiteral("<td>") + h + QStringLiteral("</td>");
+        return html + QStringLiteral("</tr>\n");
+    }
+    // Starts like a train row so the client's row cut sees it, and names 始发站 as its origin,
+    // which is how the client recognises and drops it.
+    return QStringLiteral(
+               "<tr class=\"head\"><td width=\"75\" align=\"center\" class=\"bt\">车次</td>"
+               "<td><img src=\"img/qi.gif\" align=\"absbottom\" />始发站</td>"
+               "<td><img src=\"img/zhong.gif\" align=\"absmiddle\" />终点站</td>"
+               "<td class=\"bt\">列车类型</td>") +
+           centeredCells(centeredHeaders) + QStringLiteral("</tr>\n");
+}
+
+} // namespace
+
+QString escapeHtml(const QString& text) {
+    return text.toHtmlEscaped().replace(QLatin1Char('\''), QStringLiteral("&#39;"));
+}
+
+QByteArray toGb(const QString& text) {
+    QStringEncoder encoder("GB18030");
+    return encoder.encode(text);
+}
+
+QString fromGb(const QByteArray& bytes) {
+    QStringDecoder decoder("GB18030");
+    return decoder.decode(bytes);
+}
+
+QByteArray trainListPage(ListKind kind, const QString& heading, const QList<TrainListRow>& rows) {
+    QString body;
+    body.reserve(300 * (rows.size() + 1));
+    body += QStringLiteral("<table class=\"list\">\n");
+    body += headerRow(kind);
+    for (const TrainListRow& r : rows)
+        body += rowHtml(r);
+    body += QStringLiteral("</table>\n<p>共 %1 趟列车。</p>\n").arg(rows.size());
+    return page(heading, body);
+}
+
+QByteArray messagePage(const QString& heading, const QString& message) {
+    return page(heading, QStringLiteral("<p class=\"msg\">") + escapeHtml(message) +
+                             QStringLiteral("</p>\n"));
+}
+
+QByteArray transferPage(const QString& from, const QString& to, const QStringList& cities) {
+    // After the phrase the client takes every "<a" as a city, so nothing else may link there.
+    QString body = QStringLiteral("<p>%1 到 %2 没有直达列车，可经以下城市换乘。%3：</p>\n<p>")
+                       .arg(escapeHtml(from), escapeHtml(to), transferPhrase);
+    for (const QString& city : cities) {
+        body += QStringLiteral("<a href='zzz.asp?zzz=%1&dz=%2'>%1</a>\n")
+                    .arg(escapeHtml(city), escapeHtml(to));
+    }
+    body += QStringLiteral("</p>\n");
+    return page(QStringLiteral("中转查询"), body);
+}
+
+QByteArray notFoundPage() {
+    return page(QStringLiteral("404"), QStringLiteral("<p>找不到所请求的网页。</p>\n"));
+}
+
+} // namespace pages

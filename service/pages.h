@@ -1,0 +1,33 @@
+#pragma once
+
+#include "dataset.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The HTML pages of the timetable service, as GB2312 bytes. The client reads them by exact
+// text markers, so the row markup here is a contract: change it only together with the
+// client's scrapers.
+namespace pages {
+
+inline const QString noTrainPhrase = QStringLiteral("不存在所查询的车次信息。");
+inline const QString noDeparturePhrase = QStringLiteral("发站不存在。");
+inline const QString noArrivalPhrase = QStringLiteral("到站不存在。");
+inline const QString transferPhrase = QStringLiteral("请选择中转站");
+
+enum class ListKind {
+    TrainNumber, // rows start at "width=75"; the header row must not contain it
+    Station,     // rows start at "<td width=75"; one header row the client filters out
+};
+
+QString escapeHtml(const QString& text);
+QByteArray toGb(const QString& text);
+QString fromGb(const QByteArray& bytes);
+
+QByteArray trainListPage(ListKind kind, const QString& heading, const QList<TrainListRow>& rows);
+QByteArray messagePage(const QString& heading, const QString& message);
+QByteArray transferPage(const QString& from, const QString& to, const QStringList& cities);
+QByteArray notFoundPage();
+
+} // namespace pages

@@ -1,0 +1,171 @@
+// quillon-query as scripts use it: against a running quillon-service, through its exit
+// status, its JSON object and its table.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out, err;
+    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
+};
+
+} // namespace
+
+class CliTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void jsonCarriesExactlyTheContractKeys_data();
+    void jsonCarriesExactlyTheContractKeys();
+    void failedFetchPrintsObjectAndExitsOne();
+    void usageErrorsExitTwo_data();
+    void usageErrorsExitTwo();
+    void tableAlignsWideCharacters();
+    void transferPageListsCities();
+
+private:
+    Run query(const QStringList& args, bool withBase = true);
+
+    QProcess m_service;
+    QString m_base;
+};
+
+void CliTest::initTestCase() {
+    m_service.start(QStringLiteral(QUILLON_SERVICE),
+                    {QStringLiteral("--port"), QStringLiteral("0")});
+    QVERIFY(m_service.waitForStarted());
+    QVERIFY(m_service.waitForReadyRead(10000));
+    const QString line = QString::fromUtf8(m_service.readLine());
+    const auto match =
+        QRegularExpression(QStringLiteral("(http://127\\.0\\.0\\.1:\\d+/)")).match(line);
+    QVERIFY2(match.hasMatch(), qPrintable(line));
+    m_base = match.captured(1);
+}
+
+void CliTest::cleanupTestCase() {
+    m_service.terminate();
+    QVERIFY(m_service.waitForFinished(5000));
+}
+
+Run CliTest::query(const QStringList& args, bool withBase) {
+    QProcess process;
+    QStringList all;
+    if (withBase)
+        all << QStringLiteral("--timetable-base") << m_base;
+    process.start(QStringLiteral(QUILLON_QUERY), all + args);
+    Run run;
+    if (!process.waitForFinished(30000))
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+void CliTest::jsonCarriesExactlyTheContractKeys_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("hasRows");
+    QTest::newRow("train") << QStringList{"train", "K7"} << 0 << "" << true;
+    QTest::newRow("station") << QStringList{"station", "西安"} << 0 << "" << true;
+    QTest::newRow("between") << QStringList{"between", "西安", "北京西"} << 0 << "" << true;
+    QTest::newRow("unknown train")
+        << QStringList{"train", "X0"} << 3 << "不存在所查询的车次信息。" << false;
+    QTest::newRow("empty departure, nothing fetched")
+        << QStringList{"between", "", "北京西"} << 3 << "【发站】内容不能为空。" << false;
+    QTest::newRow("trailing blank reaches the service")
+        << QStringList{"between", "西安 ", "北京西"} << 3 << "发站不存在。" << false;
+}
+
+void CliTest::jsonCarriesExactlyTheContractKeys() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(bool, hasRows);
+    const Run run = query(QStringList{"--format", "json"} + args);
+    QCOMPARE(run.exitCode, exitCode);
+    const QJsonObject object = run.json();
+    QStringList keys = object.keys();
+    keys.sort();
+    QCOMPARE(keys, (QStringList{"address", "caption", "error", "message", "query", "rows", "status",
+                                "transfers"}));
+    QCOMPARE(object[u"query"].toString(), args[0]);
+    QCOMPARE(object[u"message"].isNull(), message.isEmpty());
+    QCOMPARE(object[u"message"].toString(), message);
+    QCOMPARE(object[u"rows"].isArray(), hasRows);
+    QVERIFY(object[u"error"].isNull());
+    QCOMPARE(object[u"address"].isNull(), args.contains(QString()));
+    if (hasRows) {
+        const QJsonArray rows = object[u"rows"].toArray();
+        QVERIFY(!rows.isEmpty());
+        QCOMPARE(rows[0].toArray().size(), 12);
+        QCOMPARE(object[u"status"].toString(), QStringLiteral("共查询到：%1").arg(rows.size()));
+    }
+}
+
+void CliTest::failedFetchPrintsObjectAndExitsOne() {
+    const Run run = query(
+        {"--timetable-base", "http://127.0.0.1:1/", "--format", "json", "train", "K7"}, false);
+    QCOMPARE(run.exitCode, 1);
+    const QJsonObject object = run.json();
+    QVERIFY(object[u"error"].toString().startsWith(QStringLiteral("no connection")));
+    QCOMPARE(object[u"address"].toString(),
+             QStringLiteral("http://127.0.0.1:1/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=K7"));
+    QCOMPARE(object[u"rows"].toArray().size(), 0); // the list is emptied
+    QVERIFY(object[u"status"].isNull());
+}
+
+void CliTest::usageErrorsExitTwo_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("no command") << QStringList{};
+    QTest::newRow("unknown command") << QStringList{"fly", "K7"};
+    QTest::newRow("missing argument") << QStringList{"between", "西安"};
+    QTest::newRow("bad format") << QStringList{"--format", "xml", "train", "K7"};
+    QTest::newRow("unknown option") << QStringList{"--colour", "train", "K7"};
+}
+
+void CliTest::usageErrorsExitTwo() {
+    QFETCH(QStringList, args);
+    const Run run = query(args);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY(run.err.contains("usage:"));
+}
+
+void CliTest::tableAlignsWideCharacters() {
+    const Run run = query({"station", "西安"});
+    QCOMPARE(run.exitCode, 0);
+    const QStringList lines = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY(lines.size() >= 3);
+    QVERIFY(lines[0].startsWith(QStringLiteral("序号  车次")));
+    QVERIFY(lines.last().startsWith(QStringLiteral("共查询到：")));
+    // The "车次" column starts at the same terminal cell in every row: 序号 is four cells wide.
+    const int trainColumn = 4 + 2;
+    for (int i = 1; i + 1 < lines.size(); ++i)
+        QVERIFY2(lines[i].at(trainColumn) != u' ' && lines[i].at(trainColumn - 1) == u' ',
+                 qPrintable(lines[i]));
+}
+
+void CliTest::transferPageListsCities() {
+    const Run run = query({"--format", "json", "between", "拉萨", "上海虹桥"});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonObject object = run.json();
+    const QJsonArray transfers = object[u"transfers"].toArray();
+    QVERIFY(!transfers.isEmpty());
+    QCOMPARE(object[u"caption"].toString(),
+             QStringLiteral("共找到%1个中转站。").arg(transfers.size()));
+    QVERIFY(transfers[0].toObject()[u"path"].toString().startsWith(
+        QStringLiteral("show_findresult.asp?CX_Type=ZZ&DZ=")));
+    QVERIFY(object[u"rows"].isNull());
+}
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "tst_cli.moc"

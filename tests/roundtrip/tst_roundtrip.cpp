@@ -1,0 +1,172 @@
+// The client's queries against the bundled service: what the lists show must be the sample
+// timetable, cell by cell, for every train, station pair and station.
+#include "inprocessservice.h"
+
+#include "pagefetcher.h"
+#include "queries.h"
+#include "queryrunner.h"
+
+#include <QTest>
+
+namespace {
+
+QList<QStringList> expectedRows(const QList<TrainListRow>& rows, TrainList list) {
+    QList<QStringList> table;
+    for (const TrainListRow& r : rows) {
+        const QString n = QString::number(table.size() + 1);
+        if (list == TrainList::ListView1) {
+            table << QStringList{n,          r.train,      r.origin,
+                                 r.terminus, r.trainClass, r.fromStation,
+                                 r.fromTime, r.toStation,  r.toTime,
+                                 r.duration, r.distance,   QStringLiteral("show_") + r.link};
+        } else {
+            table << QStringList{
+                n,          r.train,     r.origin, r.terminus, r.trainClass, r.fromStation,
+                r.fromTime, r.toStation, r.toTime, QString(),  r.duration,   r.link};
+        }
+    }
+    return table;
+}
+
+QStringList stationNames(const Dataset& data) {
+    QStringList names;
+    for (const Train& train : data.trains()) {
+        for (const TrainStop& stop : train.stops) {
+            if (!names.contains(stop.station))
+                names << stop.station;
+        }
+    }
+    return names;
+}
+
+} // namespace
+
+class RoundTripTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase() { m_service.reset(); }
+    void everyTrainNumber();
+    void everyStation();
+    void everyStationPair();
+    void unknownStationsAndTrains_data();
+    void unknownStationsAndTrains();
+
+private:
+    QueryReport run(const QueryPlan& plan) { return runQuery(PageFetcher::shared(), plan); }
+
+    std::optional<Dataset> m_data;
+    std::unique_ptr<InProcessService> m_service;
+};
+
+void RoundTripTest::initTestCase() {
+    QString error;
+    m_data = Dataset::loadBuiltIn(&error);
+    QVERIFY2(m_data, qPrintable(error));
+    QVERIFY(m_data->trains().size() >= 40);
+    m_service = std::make_unique<InProcessService>(*m_data);
+    QVERIFY(m_service->isListening());
+}
+
+void RoundTripTest::everyTrainNumber() {
+    for (const Train& train : m_data->trains()) {
+        const QueryReport report = run(planTrainQuery(m_service->base(), train.number));
+        QVERIFY2(!report.error && !report.message, qPrintable(train.number));
+        QCOMPARE(report.list, TrainList::ListView1);
+        const QList<QStringList> expected =
+            expectedRows(m_data->trainsByNumber(train.number), TrainList::ListView1);
+        QCOMPARE(*report.rows, expected);
+        QCOMPARE(report.rows->first()[1], train.number); // the exact match comes first
+        QCOMPARE(report.status, rowCountStatus(expected.size()));
+    }
+}
+
+void RoundTripTest::everyStation() {
+    for (const QString& station : stationNames(*m_data)) {
+        const QueryReport report = run(planStationQuery(m_service->base(), station, {}, false));
+        QVERIFY2(!report.error && !report.message, qPrintable(station));
+        QCOMPARE(*report.rows,
+                 expectedRows(m_data->trainsAtStation(station), TrainList::ListView3));
+        QCOMPARE(report.status, rowCountStatus(report.rows->size()));
+    }
+}
+
+void RoundTripTest::everyStationPair() {
+    const QStringList stations = stationNames(*m_data);
+    int through = 0, transfers = 0, none = 0;
+    for (const QString& from : stations) {
+        for (const QString& to : stations) {
+            if (from == to)
+                continue;
+            const QueryReport report = run(planStationQuery(m_service->base(), from, to, true));
+            const QString pair = from + u'>' + to;
+            QVERIFY2(!report.error, qPrintable(pair));
+            const QList<TrainListRow> trains = m_data->trainsBetween(from, to);
+            if (!trains.isEmpty()) {
+                ++through;
+                QVERIFY2(report.rows, qPrintable(pair));
+                QCOMPARE(*report.rows, expectedRows(trains, TrainList::ListView2));
+                continue;
+            }
+            const QStringList cities = m_data->transferCities(from, to);
+            if (cities.isEmpty()) {
+                ++none;
+                QCOMPARE(report.message, QStringLiteral("不存在所查询的车次信息。"));
+                continue;
+            }
+            ++transfers;
+            QVERIFY2(report.transfers, qPrintable(pair));
+            QCOMPARE(report.caption, transferCaption(cities.size()));
+            QStringList offered;
+            for (const TransferEntry& entry : *report.transfers) {
+                offered << entry.city;
+                // Each leg runs in the session the station-to-station query opened.
+                const QueryReport leg = run(planLegQuery(m_service->base(), entry.path));
+                QVERIFY2(leg.rows, qPrintable(pair + u'>' + entry.city));
+                QCOMPARE(*leg.rows,
+                         expectedRows(m_data->legTrains(from, entry.city), TrainList::ListView2));
+            }
+            QCOMPARE(offered, cities);
+        }
+    }
+    qInfo("%d pairs with through trains, %d with transfers, %d without", through, transfers, none);
+    QVERIFY(through > 0 && transfers > 0);
+}
+
+void RoundTripTest::unknownStationsAndTrains_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown train") << "train"
+                                   << "X999"
+                                   << ""
+                                   << "不存在所查询的车次信息。";
+    QTest::newRow("departure with a trailing blank") << "between"
+                                                     << "西安 "
+                                                     << "北京西"
+                                                     << "发站不存在。";
+    QTest::newRow("unknown arrival") << "between"
+                                     << "西安"
+                                     << "火星"
+                                     << "到站不存在。";
+    QTest::newRow("both unknown: departure first") << "between"
+                                                   << "月球"
+                                                   << "火星"
+                                                   << "发站不存在。";
+}
+
+void RoundTripTest::unknownStationsAndTrains() {
+    QFETCH(QString, kind);
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(QString, message);
+    const QueryReport report =
+        run(kind == u"train" ? planTrainQuery(m_service->base(), a)
+                             : planStationQuery(m_service->base(), a, b, true));
+    QCOMPARE(report.message, message);
+    QVERIFY(!report.rows);
+}
+
+QTEST_GUILESS_MAIN(RoundTripTest)
+#include "tst_roundtrip.moc"

@@ -1,0 +1,181 @@
+#include "pages.h"
+#include "server.h"
+
+#include <QtTest>
+
+#include <httplib.h>
+
+#include <thread>
+
+namespace {
+
+// The client puts GB2312 text into addresses as percent-encoded bytes.
+std::string gb(const QString& text) {
+    return pages::toGb(text).toPercentEncoding().toStdString();
+}
+
+std::string findPath(const std::string& query) {
+    return "/show_findresult.asp?" + query;
+}
+
+std::string zz(const QString& from, const QString& to) {
+    return findPath("CX_Type=ZZ&FZ=" + gb(from) + "&DZ=" + gb(to) + "&CC=&CZ=");
+}
+
+std::string leg(const QString& city) {
+    return findPath("CX_Type=ZZ&DZ=" + gb(city));
+}
+
+QString body(const httplib::Result& res) {
+    return res ? pages::fromGb(QByteArray::fromStdString(res->body)) : QString();
+}
+
+QString sessionOf(const httplib::Result& res) {
+    const QString cookie = QString::fromStdString(res->get_header_value("Set-Cookie"));
+    return cookie.section(QLatin1Char(';'), 0, 0);
+}
+
+QStringList departures(const QString& page) {
+    QStringList out;
+    QStringList rows = QString(page).remove(QLatin1Char('"')).split(QStringLiteral("<td width=75"));
+    rows.removeFirst();
+    for (const QString& row : std::as_const(rows)) {
+        const QString from = row.section(QStringLiteral("align=center>"), 1, 1)
+                                 .section(QStringLiteral("</td>"), 0, 0);
+        if (from != QStringLiteral("发站"))
+            out << from;
+    }
+    return out;
+}
+
+} // namespace
+
+class TestServiceLoopback : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void answersEveryQueryInGb2312_data();
+    void answersEveryQueryInGb2312();
+    void legQueryStartsFromRememberedDeparture();
+    void acceptsRawGbBytes();
+
+private:
+    std::unique_ptr<TimetableServer> m_server;
+    std::thread m_thread;
+    int m_port = 0;
+};
+
+void TestServiceLoopback::initTestCase() {
+    QString error;
+    std::optional<Dataset> data = Dataset::loadBuiltIn(&error);
+    QVERIFY2(data, qPrintable(error));
+    m_server = std::make_unique<TimetableServer>(std::move(*data));
+    m_port = m_server->bind(QStringLiteral("127.0.0.1"), 0);
+    QVERIFY(m_port > 0);
+    m_thread = std::thread([this] { m_server->serve(); });
+}
+
+void TestServiceLoopback::cleanupTestCase() {
+    if (m_server)
+        m_server->stop();
+    if (m_thread.joinable())
+        m_thread.join();
+    m_server.reset();
+}
+
+void TestServiceLoopback::answersEveryQueryInGb2312_data() {
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("absent");
+
+    auto row = [](const char* name, const std::string& path, int status, const QString& expected,
+                  const QString& absent = QString()) {
+        QTest::newRow(name) << QByteArray::fromStdString(path) << status << expected << absent;
+    };
+    const QString rowMarker = QStringLiteral("<td width=\"75\"");
+    row("train number", findPath("CX_Type=CC&FZ=&DZ=&CZ=&CC=K7"), 200, QStringLiteral("<b>K7</b>"),
+        pages::noTrainPhrase);
+    row("train number with trailing blank", findPath("CX_Type=CC&FZ=&DZ=&CZ=&CC=K7%20"), 200,
+        pages::noTrainPhrase);
+    row("& and # stay inside the field", findPath("CX_Type=CC&FZ=&DZ=&CZ=&CC=K7%26x%23y"), 200,
+        QStringLiteral("K7&amp;x#y"));
+    row("through trains", zz(QStringLiteral("西安"), QStringLiteral("北京北")), 200,
+        QStringLiteral("<b>K1363</b>"), pages::transferPhrase);
+    row("departure with trailing blank", zz(QStringLiteral("西安 "), QStringLiteral("北京北")), 200,
+        pages::noDeparturePhrase);
+    row("unknown arrival", zz(QStringLiteral("西安"), QStringLiteral("北京东")), 200,
+        pages::noArrivalPhrase);
+    row("transfer offered", zz(QStringLiteral("拉萨"), QStringLiteral("上海虹桥")), 200,
+        QStringLiteral("<a href='zzz.asp?zzz=西宁&dz=上海虹桥'>西宁</a>"), rowMarker);
+    row("no way at all", zz(QStringLiteral("哈尔滨西"), QStringLiteral("拉萨")), 200,
+        pages::noTrainPhrase, pages::transferPhrase);
+    row("station", findPath("CX_Type=CZ&FZ=&DZ=&CC=&CZ=" + gb(QStringLiteral("宝鸡南"))), 200,
+        QStringLiteral("<b>D2653</b>"));
+    row("unknown station lists nothing", findPath("CX_Type=CZ&FZ=&DZ=&CC=&CZ=x"), 200,
+        QStringLiteral("始发站</td>"), QStringLiteral("<b>"));
+    row("leg without session", leg(QStringLiteral("拉萨")), 200, QStringLiteral("<b>Z21</b>"));
+    row("leg to nowhere", leg(QStringLiteral("x")), 200, pages::noTrainPhrase);
+    row("unknown query type", findPath("CX_Type=XX"), 400, QStringLiteral("查询类型不正确"));
+    row("unknown path", "/default.asp", 404, QStringLiteral("找不到所请求的网页"));
+}
+
+void TestServiceLoopback::answersEveryQueryInGb2312() {
+    QFETCH(QByteArray, path);
+    QFETCH(int, status);
+    QFETCH(QString, expected);
+    QFETCH(QString, absent);
+    httplib::Client client("127.0.0.1", m_port);
+    const httplib::Result res = client.Get(path.toStdString());
+    QVERIFY(res);
+    QCOMPARE(res->status, status);
+    QCOMPARE(res->get_header_value("Content-Type"), std::string("text/html; charset=gb2312"));
+    QStringDecoder gb2312("GB2312");
+    const QString page = gb2312.decode(QByteArray::fromStdString(res->body));
+    QVERIFY(!gb2312.hasError());
+    QVERIFY2(page.contains(expected), qPrintable(page));
+    if (!absent.isEmpty())
+        QVERIFY(!page.contains(absent));
+}
+
+void TestServiceLoopback::legQueryStartsFromRememberedDeparture() {
+    httplib::Client client("127.0.0.1", m_port);
+    const httplib::Result lhasa = client.Get(zz(QStringLiteral("拉萨"), QStringLiteral("上海")));
+    QVERIFY(lhasa && body(lhasa).contains(pages::transferPhrase));
+    const QString a = sessionOf(lhasa);
+    const QString b = sessionOf(client.Get(zz(QStringLiteral("银川"), QStringLiteral("上海虹桥"))));
+    QVERIFY(a.startsWith(QStringLiteral("QLSESSION=")) && a != b);
+    const httplib::Headers asA{{"Cookie", "theme=blue; " + a.toStdString()}};
+    const httplib::Headers asB{{"Cookie", b.toStdString()}};
+    const QStringList fromLhasa{QStringLiteral("拉萨"), QStringLiteral("拉萨")};
+    QCOMPARE(departures(body(client.Get(leg(QStringLiteral("西安")), asA))), fromLhasa);
+    QCOMPARE(departures(body(client.Get(leg(QStringLiteral("西安北")), asB))),
+             QStringList{QStringLiteral("银川")});
+
+    // Without a known session every train reaching the city counts, from its origin.
+    const QStringList anyOrigin = departures(body(client.Get(leg(QStringLiteral("西安")))));
+    QVERIFY(anyOrigin.size() > 2 && anyOrigin.contains(QStringLiteral("北京西")));
+    const httplib::Headers stale{{"Cookie", "QLSESSION=0123"}};
+    QCOMPARE(departures(body(client.Get(leg(QStringLiteral("西安")), stale))), anyOrigin);
+
+    // A new station-to-station query in a session replaces its departure.
+    const httplib::Result again =
+        client.Get(zz(QStringLiteral("银川"), QStringLiteral("兰州")), asA);
+    QCOMPARE(sessionOf(again), a);
+    QCOMPARE(departures(body(client.Get(leg(QStringLiteral("西安北")), asA))),
+             QStringList{QStringLiteral("银川")});
+}
+
+void TestServiceLoopback::acceptsRawGbBytes() {
+    httplib::Client client("127.0.0.1", m_port);
+    client.set_url_encode(false);
+    const std::string raw = pages::toGb(QStringLiteral("宝鸡南")).toStdString();
+    const httplib::Result res = client.Get(findPath("CX_Type=CZ&FZ=&DZ=&CC=&CZ=" + raw));
+    QVERIFY(res);
+    QVERIFY(body(res).contains(QStringLiteral("<b>D2653</b>")));
+}
+
+QTEST_APPLESS_MAIN(TestServiceLoopback)
+#include "tst_service_loopback.moc"

@@ -1,0 +1,316 @@
+#include "skinbutton.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QImage>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSvgRenderer>
+#include <QTest>
+
+Q_DECLARE_METATYPE(SkinLook)
+
+namespace {
+
+QImage render(SkinButton& button) {
+    return button.grab().toImage();
+}
+
+// Shown with the pointer parked elsewhere, so the button starts in its normal look.
+bool showAwayFromPointer(QWidget& widget) {
+    widget.move(0, 0);
+    QCursor::setPos(widget.screen()->geometry().bottomRight());
+    widget.show();
+    return QTest::qWaitForWindowExposed(&widget);
+}
+
+void sendMove(QWidget* widget, QPointF pos) {
+    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+void sendButton(QWidget* widget, QEvent::Type type, Qt::MouseButton button, QPointF pos) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? button : Qt::NoButton;
+    QMouseEvent event(type, pos, widget->mapToGlobal(pos), button, held, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+// The smallest rectangle holding every pixel where the two pictures differ.
+QRect difference(const QImage& a, const QImage& b) {
+    QRect box;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+} // namespace
+
+class SkinButtonTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void captionDefaultsToCommand();
+    void settingCaptionReprintsOnlyTheNewText();
+    void settingCaptionPaintsBeforeReturning();
+    void looksHavePictureSizes_data();
+    void looksHavePictureSizes();
+    void captionIsPrintedFromItsPoint_data();
+    void captionIsPrintedFromItsPoint();
+    void hoverKeepsEdgesInside_data();
+    void hoverKeepsEdgesInside();
+    void leavingRestoresNormalLook();
+    void hoverChangesThePicture();
+    void clickNeedsLeftPressAndReleaseInside_data();
+    void clickNeedsLeftPressAndReleaseInside();
+    void releaseAfterAClickDoesNotClickAgain();
+    void largerButtonShowsSurfaceBeyondPicture();
+    void picturesLoadAtTheirSizes_data();
+    void picturesLoadAtTheirSizes();
+};
+
+void SkinButtonTest::captionDefaultsToCommand() {
+    SkinButton button(SkinLook::LZCommand);
+    QCOMPARE(button.Caption(), QStringLiteral("Command"));
+    QCOMPARE(button.property("Caption").toString(), QStringLiteral("Command"));
+}
+
+void SkinButtonTest::settingCaptionReprintsOnlyTheNewText() {
+    SkinButton button(SkinLook::LZCommand);
+    button.setCaption(QStringLiteral("车次查询"));
+    QVERIFY(showAwayFromPointer(button));
+    const QImage before = render(button);
+
+    button.setProperty("Caption", QStringLiteral("退出"));
+    QCOMPARE(button.Caption(), QStringLiteral("退出"));
+
+    SkinButton fresh(SkinLook::LZCommand);
+    fresh.setCaption(QStringLiteral("退出"));
+    const QImage after = render(button);
+    QCOMPARE(after, render(fresh));
+    QVERIFY(after != before);
+}
+
+void SkinButtonTest::settingCaptionPaintsBeforeReturning() {
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    SkinButton button(SkinLook::SZCommand);
+    QVERIFY(showAwayFromPointer(button));
+    button.installEventFilter(&counter);
+    button.setCaption(QStringLiteral("查询"));
+    QVERIFY(counter.paints > 0);
+}
+
+void SkinButtonTest::looksHavePictureSizes_data() {
+    QTest::addColumn<SkinLook>("look");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("LZCommand") << SkinLook::LZCommand << QSize(166, 54);
+    QTest::newRow("BZCommand") << SkinLook::BZCommand << QSize(42, 40);
+    QTest::newRow("NZCommand") << SkinLook::NZCommand << QSize(42, 40);
+    QTest::newRow("SZCommand") << SkinLook::SZCommand << QSize(68, 46);
+    QTest::newRow("LeftCommand") << SkinLook::LeftCommand << QSize(80, 38);
+    QTest::newRow("RightCommand") << SkinLook::RightCommand << QSize(82, 38);
+}
+
+void SkinButtonTest::looksHavePictureSizes() {
+    QFETCH(SkinLook, look);
+    QFETCH(QSize, size);
+    SkinButton button(look);
+    QCOMPARE(button.look(), look);
+    QCOMPARE(button.pictureSize(), size);
+    QCOMPARE(button.size(), size); // a new button starts at its pictures' size
+}
+
+void SkinButtonTest::captionIsPrintedFromItsPoint_data() {
+    QTest::addColumn<SkinLook>("look");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QPoint>("point");
+    QTest::newRow("LZCommand") << SkinLook::LZCommand << "车次查询" << QPoint(60, 18);
+    QTest::newRow("BZCommand") << SkinLook::BZCommand << "G" << QPoint(13, 11);
+    QTest::newRow("NZCommand") << SkinLook::NZCommand << "8" << QPoint(13, 11);
+    QTest::newRow("SZCommand") << SkinLook::SZCommand << "查询" << QPoint(17, 13);
+    QTest::newRow("LeftCommand") << SkinLook::LeftCommand << "回 删" << QPoint(17, 10);
+    QTest::newRow("RightCommand") << SkinLook::RightCommand << "清 空" << QPoint(17, 10);
+}
+
+void SkinButtonTest::captionIsPrintedFromItsPoint() {
+    QFETCH(SkinLook, look);
+    QFETCH(QString, caption);
+    QFETCH(QPoint, point);
+    SkinButton blank(look);
+    blank.setCaption(QString());
+    SkinButton button(look);
+    button.setCaption(caption);
+
+    // The point is the top left of the text: ink starts at or just after it, never above it.
+    const QRect ink = difference(render(blank), render(button));
+    QVERIFY(!ink.isEmpty());
+    QVERIFY2(ink.left() >= point.x() - 1 && ink.left() <= point.x() + 4,
+             qPrintable(QStringLiteral("ink starts at x %1").arg(ink.left())));
+    QVERIFY2(ink.top() >= point.y() && ink.top() <= point.y() + 8,
+             qPrintable(QStringLiteral("ink starts at y %1").arg(ink.top())));
+}
+
+void SkinButtonTest::hoverKeepsEdgesInside_data() {
+    QTest::addColumn<QPointF>("pos");
+    QTest::addColumn<bool>("hovered");
+    // 166 × 54: the LZCommand pictures.
+    QTest::newRow("bottom right corner") << QPointF(166, 54) << true;
+    QTest::newRow("right edge") << QPointF(166, 20) << true;
+    QTest::newRow("bottom edge") << QPointF(30, 54) << true;
+    QTest::newRow("top left corner") << QPointF(0, 0) << true;
+    QTest::newRow("just right") << QPointF(167, 20) << false;
+    QTest::newRow("just below") << QPointF(30, 55) << false;
+    QTest::newRow("just left") << QPointF(-1, 20) << false;
+    QTest::newRow("just above") << QPointF(30, -1) << false;
+}
+
+void SkinButtonTest::hoverKeepsEdgesInside() {
+    QFETCH(QPointF, pos);
+    QFETCH(bool, hovered);
+    SkinButton button(SkinLook::LZCommand);
+    QVERIFY(showAwayFromPointer(button));
+    QVERIFY(!button.isHovered());
+
+    sendMove(&button, QPointF(40, 20));
+    QVERIFY(button.isHovered());
+    sendMove(&button, pos);
+    QCOMPARE(button.isHovered(), hovered);
+    // Any later move inside brings the hover look back.
+    sendMove(&button, QPointF(40, 20));
+    QVERIFY(button.isHovered());
+}
+
+void SkinButtonTest::leavingRestoresNormalLook() {
+    SkinButton button(SkinLook::BZCommand);
+    QVERIFY(showAwayFromPointer(button));
+    sendMove(&button, QPointF(5, 5));
+    QVERIFY(button.isHovered());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&button, &leave);
+    QVERIFY(!button.isHovered());
+}
+
+void SkinButtonTest::hoverChangesThePicture() {
+    SkinButton button(SkinLook::SZCommand);
+    button.setCaption(QStringLiteral("查询"));
+    QVERIFY(showAwayFromPointer(button));
+    const QImage normal = render(button);
+    sendMove(&button, QPointF(10, 10));
+    const QImage hover = render(button);
+    QVERIFY(hover != normal);
+    sendMove(&button, QPointF(100, 10));
+    QCOMPARE(render(button), normal);
+}
+
+void SkinButtonTest::clickNeedsLeftPressAndReleaseInside_data() {
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::addColumn<QPointF>("press");
+    QTest::addColumn<QPointF>("release");
+    QTest::addColumn<int>("clicks");
+    const QPointF inside(20, 20);
+    QTest::newRow("left inside") << Qt::LeftButton << inside << inside << 1;
+    QTest::newRow("release on the edge") << Qt::LeftButton << inside << QPointF(42, 40) << 1;
+    QTest::newRow("released outside") << Qt::LeftButton << inside << QPointF(60, 20) << 0;
+    QTest::newRow("pressed outside") << Qt::LeftButton << QPointF(-5, 20) << inside << 0;
+    QTest::newRow("right button") << Qt::RightButton << inside << inside << 0;
+}
+
+void SkinButtonTest::clickNeedsLeftPressAndReleaseInside() {
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(QPointF, press);
+    QFETCH(QPointF, release);
+    QFETCH(int, clicks);
+    SkinButton key(SkinLook::NZCommand);
+    QVERIFY(showAwayFromPointer(key));
+    QSignalSpy spy(&key, &SkinButton::Click);
+    sendButton(&key, QEvent::MouseButtonPress, button, press);
+    sendButton(&key, QEvent::MouseButtonRelease, button, release);
+    QCOMPARE(spy.count(), clicks);
+}
+
+void SkinButtonTest::releaseAfterAClickDoesNotClickAgain() {
+    SkinButton key(SkinLook::BZCommand);
+    QVERIFY(showAwayFromPointer(key));
+    QSignalSpy spy(&key, &SkinButton::Click);
+    sendButton(&key, QEvent::MouseButtonPress, Qt::LeftButton, QPointF(10, 10));
+    sendButton(&key, QEvent::MouseButtonRelease, Qt::LeftButton, QPointF(10, 10));
+    sendButton(&key, QEvent::MouseButtonRelease, Qt::LeftButton, QPointF(10, 10));
+    QCOMPARE(spy.count(), 1);
+}
+
+void SkinButtonTest::largerButtonShowsSurfaceBeyondPicture() {
+    SkinButton button(SkinLook::LeftCommand);
+    button.setCaption(QString());
+    button.resize(120, 60);
+    const QImage image = render(button);
+    const QColor surface = button.palette().color(QPalette::Button);
+    QCOMPARE(image.pixelColor(110, 20), surface);
+    QCOMPARE(image.pixelColor(40, 50), surface);
+    QVERIFY(image.pixelColor(40, 19) != surface);
+}
+
+void SkinButtonTest::picturesLoadAtTheirSizes_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QSize>("size");
+    const struct {
+        const char* path;
+        int width, height;
+    } pictures[] = {
+        {":/skin/image1.svg", 214, 22},
+        {":/skin/image2.svg", 214, 270},
+        {":/skin/image3.svg", 214, 22},
+        {":/skin/image4.svg", 214, 22},
+        {":/skin/image5.svg", 214, 270},
+        {":/skin/image6.svg", 214, 22},
+        {":/skin/image7.svg", 204, 14},
+        {":/skin/image8.svg", 148, 280},
+        {":/skin/image9.svg", 127, 22},
+        {":/skin/image10.svg", 267, 95},
+        {":/skin/image11.svg", 134, 95},
+        {":/skin/image12.svg", 179, 95},
+        {":/buttons/lz.svg", 166, 54},
+        {":/buttons/lz_hover.svg", 166, 54},
+        {":/buttons/bz.svg", 42, 40},
+        {":/buttons/bz_hover.svg", 42, 40},
+        {":/buttons/nz.svg", 42, 40},
+        {":/buttons/nz_hover.svg", 42, 40},
+        {":/buttons/sz.svg", 68, 46},
+        {":/buttons/sz_hover.svg", 68, 46},
+        {":/buttons/left.svg", 80, 38},
+        {":/buttons/left_hover.svg", 80, 38},
+        {":/buttons/right.svg", 82, 38},
+        {":/buttons/right_hover.svg", 82, 38},
+        {":/labels/picture1.svg", 86, 80},
+        {":/labels/image1.svg", 83, 79},
+        {":/labels/image2.svg", 83, 79},
+        {":/labels/image4.svg", 83, 79},
+        {":/labels/image3.svg", 308, 68},
+        {":/about.svg", 310, 203},
+        {":/icon.svg", 64, 64},
+        {":/transfer_city.svg", 32, 32},
+        {":/detail_banner.svg", 496, 27},
+        {":/fare_header.svg", 780, 96},
+    };
+    for (const auto& picture : pictures)
+        QTest::newRow(picture.path)
+            << QString::fromLatin1(picture.path) << QSize(picture.width, picture.height);
+}
+
+void SkinButtonTest::picturesLoadAtTheirSizes() {
+    QFETCH(QString, path);
+    QFETCH(QSize, size);
+    QSvgRenderer renderer(path);
+    QVERIFY(renderer.isValid());
+    QCOMPARE(renderer.defaultSize(), size);
+}
+
+QTEST_MAIN(SkinButtonTest)
+#include "tst_skinbutton.moc"
