@@ -3,7 +3,7 @@ BUILD       ?= build
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-sanitize bench fuzz format format-check clean
+.PHONY: all deps configure build run screenshot test test-sanitize bench fuzz format format-check clean
 
 all: build
 
@@ -19,6 +19,10 @@ build: configure
 # Starts the bundled timetable service on 127.0.0.1 and the client against it.
 run: build
 	@scripts/run $(BUILD)
+
+# The main window after a train query, for the README.
+screenshot: build
+	@scripts/screenshot $(BUILD)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
@@ -37,7 +41,7 @@ bench: deps
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	CXX=clang++ CC=clang cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DQUILLON_FUZZ=ON -DQUILLON_TESTS=ON -DQUILLON_SANITIZE=ON
+	    -DQUILLON_FUZZ=ON -DQUILLON_TESTS=ON -DQUILLON_SANITIZE=ON -DQUILLON_UI=OFF
 	cmake --build build-fuzz -j$(JOBS) --target fuzz_targets
 	@scripts/fuzz build-fuzz $(FUZZ_SECONDS)
 

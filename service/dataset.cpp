@@ -54,19 +54,6 @@ QString nameProblem(const QString& name) {
     return {};
 }
 
-QString clockText(int minutes) {
-    const int m = minutes % minutesPerDay;
-    return QStringLiteral("%1:%2")
-        .arg(m / 60, 2, 10, QLatin1Char('0'))
-        .arg(m % 60, 2, 10, QLatin1Char('0'));
-}
-
-QString durationText(int minutes) {
-    return QStringLiteral("%1:%2")
-        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
-}
-
 // Turns the stop lines of one train into absolute minutes, checking their order.
 std::optional<ParseError> finishTrain(Train& train, int headerLine, const QList<StopLine>& lines) {
     if (lines.size() < 2)
@@ -168,6 +155,19 @@ std::optional<ParseError> parseTrainLine(int line, const QStringList& f, const Q
 
 } // namespace
 
+QString clockText(int minutes) {
+    const int m = minutes % minutesPerDay;
+    return QStringLiteral("%1:%2")
+        .arg(m / 60, 2, 10, QLatin1Char('0'))
+        .arg(m % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString durationText(int minutes) {
+    return QStringLiteral("%1:%2")
+        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
 std::optional<Dataset> Dataset::parse(const QString& text, QString* error) {
     static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
     Dataset data;
@@ -264,6 +264,14 @@ bool Dataset::hasStation(const QString& name) const {
 
 QString Dataset::detailLink(const QString& number) {
     return QStringLiteral("train.asp?cc=") + number;
+}
+
+const Train* Dataset::findTrain(const QString& number) const {
+    for (const Train& t : m_trains) {
+        if (t.number.compare(number, Qt::CaseInsensitive) == 0)
+            return &t;
+    }
+    return nullptr;
 }
 
 qsizetype Dataset::stopIndex(const Train& train, const QString& station) {

@@ -28,6 +28,10 @@ struct Train {
     QList<TrainStop> stops;
 };
 
+// "HH:MM" of a clock time (minutes wrapped to one day) and of a duration (hours unbounded).
+QString clockText(int minutes);
+QString durationText(int minutes);
+
 class Dataset {
 public:
     // Parses the timetable text format described at the top of data/timetable.txt.
@@ -56,6 +60,8 @@ public:
     QList<TrainListRow> legTrains(const QString& from, const QString& city) const;
 
     static QString detailLink(const QString& number);
+    // The train with this number, compared without regard to case; nullptr when none.
+    const Train* findTrain(const QString& number) const;
 
 private:
     static TrainListRow rowFor(const Train& train, qsizetype fromStop, qsizetype toStop);

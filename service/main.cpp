@@ -45,7 +45,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption dataOption(QStringLiteral("data"),
                                         QStringLiteral("Timetable file instead of the sample."),
                                         QStringLiteral("FILE"));
-    parser.addOptions({portOption, hostOption, dataOption});
+    const QCommandLineOption releaseOption(
+        QStringLiteral("release"),
+        QStringLiteral("Release folder offered to the update check: version.txt, notes.txt and "
+                       "the update files."),
+        QStringLiteral("DIR"));
+    parser.addOptions({portOption, hostOption, dataOption, releaseOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {
         fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
@@ -70,6 +75,14 @@ int main(int argc, char** argv) {
     }
 
     TimetableServer server(std::move(*data));
+    if (parser.isSet(releaseOption)) {
+        std::optional<Release> release = loadRelease(parser.value(releaseOption), &error);
+        if (!release) {
+            fail(error);
+            return 1;
+        }
+        server.setRelease(std::move(*release));
+    }
     const int bound = server.bind(host, port);
     if (bound < 0) {
         fail(QStringLiteral("cannot listen on %1 port %2").arg(host).arg(port));

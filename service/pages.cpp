@@ -162,4 +162,24 @@ QByteArray notFoundPage() {
     return page(QStringLiteral("404"), QStringLiteral("<p>找不到所请求的网页。</p>\n"));
 }
 
+QByteArray bannerPage() {
+    return toGb(QStringLiteral(
+        "<!DOCTYPE html>\n<html><head>"
+        "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
+        "<style>html,body{margin:0;height:100%;overflow:hidden}"
+        "body{font:12px sans-serif;color:#fff;"
+        "background:linear-gradient(160deg,#0b4f6c 0%,#127a7a 60%,#2fa36b 100%)}"
+        ".box{padding:14px 12px}.big{font-size:17px;font-weight:bold;margin-bottom:8px}"
+        ".tip{color:#d6f5e3;line-height:1.6}</style></head>\n<body><div class=\"box\">"
+        "<div class=\"big\">一键查时刻</div>"
+        "<div class=\"tip\">车次 · 站站 · 车站<br>双击看停靠站<br>右键查票价</div>"
+        "</div></body></html>\n"));
+}
+
+QByteArray portalPage() {
+    return page(QStringLiteral("Quillon 铁路时刻"),
+                QStringLiteral("<p>欢迎使用 Quillon 列车时刻查询系统。</p>\n"
+                               "<p>本地服务提供样例时刻表，供演示与测试使用。</p>\n"));
+}
+
 } // namespace pages

@@ -30,4 +30,9 @@ QByteArray messagePage(const QString& heading, const QString& message);
 QByteArray transferPage(const QString& from, const QString& to, const QStringList& cities);
 QByteArray notFoundPage();
 
+// The publisher's pages: the banner shown in the client's main window (about 150 x 110
+// pixels) and the portal opened in the user's browser.
+QByteArray bannerPage();
+QByteArray portalPage();
+
 } // namespace pages

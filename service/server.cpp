@@ -1,6 +1,8 @@
 #include "server.h"
 
 #include "pages.h"
+#include "updateroutes.h"
+#include "trainpages.h"
 
 #include <QRandomGenerator>
 
@@ -128,6 +130,7 @@ void setPage(httplib::Response& res, const QByteArray& page) {
 
 struct TimetableServer::Impl {
     Dataset data;
+    Release release = installedRelease();
     SessionStore sessions;
     httplib::Server http;
     std::atomic<bool> serving{false};
@@ -148,6 +151,24 @@ struct TimetableServer::Impl {
         });
         http.Get(R"(/show_findresult\.asp)",
                  [this](const httplib::Request& req, httplib::Response& res) { find(req, res); });
+        http.Get("/banner.html", [](const httplib::Request&, httplib::Response& res) {
+            setPage(res, pages::bannerPage());
+        });
+        http.Get("/portal.html", [](const httplib::Request&, httplib::Response& res) {
+            setPage(res, pages::portalPage());
+        });
+        // The detail links of the train lists, and the fare service under its own base.
+        http.Get("/train.asp", [this](const httplib::Request& req, httplib::Response& res) {
+            setPage(res, pages::trainDetailAnswer(data, field(req, "cc"), true));
+        });
+        http.Get("/show_train.asp", [this](const httplib::Request& req, httplib::Response& res) {
+            setPage(res, pages::trainDetailAnswer(data, field(req, "cc"), false));
+        });
+        http.Get("/fare/chaxun/resultc.asp",
+                 [this](const httplib::Request& req, httplib::Response& res) {
+                     setPage(res, pages::fareAnswer(data, field(req, "txtcheci")));
+                 });
+        addUpdateRoutes(http, release);
         http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
             if (res.body.empty())
                 setPage(res, pages::notFoundPage());
@@ -184,6 +205,10 @@ TimetableServer::TimetableServer(Dataset data)
 
 TimetableServer::~TimetableServer() {
     stop();
+}
+
+void TimetableServer::setRelease(Release release) {
+    d->release = std::move(release);
 }
 
 int TimetableServer::bind(const QString& host, int port) {

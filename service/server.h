@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dataset.h"
+#include "release.h"
 
 #include <QString>
 
@@ -17,6 +18,8 @@ public:
 
     // Binds host:port; port 0 lets the system pick. Returns the bound port, or -1.
     int bind(const QString& host, int port);
+    // What the update routes offer; set before serve(). Without it, the installed version.
+    void setRelease(Release release);
     // Serves until stop() from another thread. Returns false when it could not serve.
     bool serve();
     // Safe to call from any thread, before or while serve() runs.

@@ -21,7 +21,11 @@ const char* const kUsage =
     "COMMAND ARGS\n"
     "  train NUMBER        train-number query\n"
     "  between FROM TO     station-to-station query (or the transfer cities)\n"
-    "  station NAME        station query\n";
+    "  station NAME        station query\n"
+    "  leg PATH            a transfer leg (a path from the transfer list)\n"
+    "  detail LINK         what the detail window opens for a row's link\n"
+    "  fare NUMBER         the fare window of a train\n"
+    "  between FROM TO --legs   also runs every transfer leg in the same session\n";
 
 int usage(const QString& why) {
     std::fprintf(stderr, "quillon-query: %s\n%s", qPrintable(why), kUsage);
@@ -37,10 +41,12 @@ int main(int argc, char* argv[]) {
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QCommandLineOption formatOption(QStringLiteral("format"), QStringLiteral("table or json"),
                                           QStringLiteral("FORMAT"), QStringLiteral("table"));
+    const QCommandLineOption legsOption(QStringLiteral("legs"),
+                                        QStringLiteral("after a transfer page, run every leg"));
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("this text"));
     addServiceOptions(parser, {QStringLiteral("timetable"), QStringLiteral("fare")});
-    parser.addOptions({formatOption, helpOption});
+    parser.addOptions({formatOption, legsOption, helpOption});
     if (!parser.parse(app.arguments()))
         return usage(parser.errorText());
     if (parser.isSet(helpOption)) {
@@ -58,25 +64,47 @@ int main(int argc, char* argv[]) {
 
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
-    std::optional<QueryPlan> plan;
+    const bool legs = parser.isSet(legsOption);
+    PageFetcher& fetcher = PageFetcher::shared();
+    std::optional<QueryReport> report;
+    if (legs && command != u"between")
+        return usage(QStringLiteral("--legs goes with between"));
     if (command == u"train" && args.size() == 2)
-        plan = planTrainQuery(services.timetable, args[1]);
+        report = runQuery(fetcher, planTrainQuery(services.timetable, args[1]));
     else if (command == u"between" && args.size() == 3)
-        plan = planStationQuery(services.timetable, args[1], args[2], true);
+        report = runQuery(fetcher, planStationQuery(services.timetable, args[1], args[2], true));
     else if (command == u"station" && args.size() == 2)
-        plan = planStationQuery(services.timetable, args[1], {}, false);
-    if (!plan) {
+        report = runQuery(fetcher, planStationQuery(services.timetable, args[1], {}, false));
+    else if (command == u"leg" && args.size() == 2)
+        report = runQuery(fetcher, planLegQuery(services.timetable, args[1]));
+    else if (command == u"detail" && args.size() == 2)
+        report = runDetail(fetcher, services.timetable, args[1]);
+    else if (command == u"fare" && args.size() == 2)
+        report = runFare(fetcher, services.fare, args[1]);
+    if (!report) {
         return usage(command.isEmpty()
                          ? QStringLiteral("no command")
                          : QStringLiteral("bad command or arguments: %1").arg(args.join(u' ')));
     }
 
-    const QueryReport report = runQuery(PageFetcher::shared(), *plan);
-    const QByteArray out = format == u"json" ? formatJson(report) : formatTable(report);
+    // The legs run in the session the station-to-station query opened (its cookie).
+    QList<QueryReport> legReports;
+    Legs legResults;
+    if (legs) {
+        legResults.emplace();
+        for (const TransferEntry& entry : report->transfers.value_or(QList<TransferEntry>()))
+            legReports << runQuery(fetcher, planLegQuery(services.timetable, entry.path));
+        const QList<TransferEntry> entries = report->transfers.value_or(QList<TransferEntry>());
+        for (qsizetype i = 0; i < entries.size(); ++i)
+            legResults->append({entries[i].city, entries[i].path, &legReports[i]});
+    }
+
+    const QByteArray out =
+        format == u"json" ? formatJson(*report, legResults) : formatTable(*report, legResults);
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     std::fflush(stdout);
 
-    if (report.error)
+    if (report->error)
         return FetchFailed;
-    return report.message ? MessageShown : QueryRan;
+    return report->message ? MessageShown : QueryRan;
 }

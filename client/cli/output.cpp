@@ -1,5 +1,6 @@
 #include "output.h"
 
+#include "fare.h"
 #include "queryrunner.h"
 
 #include <QJsonArray>
@@ -52,23 +53,64 @@ int displayWidth(QStringView text) {
     return width;
 }
 
-QByteArray formatJson(const QueryReport& report) {
+namespace {
+
+QJsonValue rowsJson(const std::optional<QList<QStringList>>& rows) {
+    if (!rows)
+        return QJsonValue::Null;
+    QJsonArray array;
+    for (const QStringList& row : *rows)
+        array.append(QJsonArray::fromStringList(row));
+    return array;
+}
+
+QJsonValue legsJson(const Legs& legs) {
+    if (!legs)
+        return QJsonValue::Null;
+    QJsonArray array;
+    for (const LegResult& leg : *legs) {
+        array.append(QJsonObject{{QStringLiteral("city"), leg.city},
+                                 {QStringLiteral("path"), leg.path},
+                                 {QStringLiteral("message"), orNull(leg.report->message)},
+                                 {QStringLiteral("rows"), rowsJson(leg.report->rows)},
+                                 {QStringLiteral("status"), orNull(leg.report->status)}});
+    }
+    return array;
+}
+
+QStringList listHeaders(const QueryReport& report) {
+    if (report.kind == QueryKind::Fare)
+        return fareColumnHeaders();
+    QStringList headers;
+    for (const ListColumn& column : trainListColumns(report.list))
+        headers << QString::fromUtf16(column.header);
+    return headers;
+}
+
+void appendRows(QString& out, const QueryReport& report) {
+    if (!report.rows)
+        return;
+    QList<QStringList> table{listHeaders(report)};
+    table += *report.rows;
+    appendAligned(out, table);
+}
+
+} // namespace
+
+QByteArray formatJson(const QueryReport& report, const Legs& legs) {
     QJsonObject object;
     object.insert(QStringLiteral("query"), queryName(report.kind));
     object.insert(QStringLiteral("address"), orNull(report.address));
     object.insert(QStringLiteral("message"), orNull(report.message));
+    object.insert(QStringLiteral("rows"), rowsJson(report.rows));
     object.insert(QStringLiteral("status"), orNull(report.status));
     object.insert(QStringLiteral("caption"), orNull(report.caption));
     object.insert(QStringLiteral("error"), orNull(report.error));
-
-    QJsonValue rows = QJsonValue::Null;
-    if (report.rows) {
-        QJsonArray array;
-        for (const QStringList& row : *report.rows)
-            array.append(QJsonArray::fromStringList(row));
-        rows = array;
-    }
-    object.insert(QStringLiteral("rows"), rows);
+    object.insert(QStringLiteral("navigate"), orNull(report.navigate));
+    object.insert(QStringLiteral("labels"),
+                  report.labels ? QJsonValue(QJsonArray::fromStringList(*report.labels))
+                                : QJsonValue(QJsonValue::Null));
+    object.insert(QStringLiteral("legs"), legsJson(legs));
 
     QJsonValue transfers = QJsonValue::Null;
     if (report.transfers) {
@@ -83,17 +125,13 @@ QByteArray formatJson(const QueryReport& report) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-QByteArray formatTable(const QueryReport& report) {
+QByteArray formatTable(const QueryReport& report, const Legs& legs) {
     QString out;
-    if (report.rows) {
-        QList<QStringList> table;
-        QStringList headers;
-        for (const ListColumn& column : trainListColumns(report.list))
-            headers << QString::fromUtf16(column.header);
-        table << headers;
-        table += *report.rows;
-        appendAligned(out, table);
+    if (report.labels) {
+        for (qsizetype i = 0; i < report.labels->size(); ++i)
+            out += QStringLiteral("%1  %2\n").arg(i, 2).arg(report.labels->at(i));
     }
+    appendRows(out, report);
     if (report.transfers) {
         if (report.caption)
             out += *report.caption + u'\n';
@@ -102,11 +140,19 @@ QByteArray formatTable(const QueryReport& report) {
             table << QStringList{entry.city, entry.path};
         appendAligned(out, table);
     }
+    if (report.navigate)
+        out += QStringLiteral("明细：") + *report.navigate + u'\n';
     if (report.status)
         out += *report.status + u'\n';
     if (report.message)
         out += QStringLiteral("信息：") + *report.message + u'\n';
     if (report.error)
         out += QStringLiteral("错误：") + *report.error + u'\n';
+    if (legs) {
+        for (const LegResult& leg : *legs) {
+            out += u'\n' + leg.city + u'\n';
+            out += QString::fromUtf8(formatTable(*leg.report));
+        }
+    }
     return out.toUtf8();
 }

@@ -3,14 +3,27 @@
 #include <QByteArray>
 #include <QStringView>
 
+#include <QList>
+#include <QString>
+
+#include <optional>
+
 struct QueryReport;
 
+// One leg of a transfer query run after the station-to-station query (--legs).
+struct LegResult {
+    QString city;
+    QString path;
+    const QueryReport* report;
+};
+using Legs = std::optional<QList<LegResult>>;
+
 // One UTF-8 JSON object with the keys query, address, message, rows, status, transfers,
-// caption and error, each null where it does not apply.
-QByteArray formatJson(const QueryReport& report);
+// caption, error, navigate, labels and legs, each null where it does not apply.
+QByteArray formatJson(const QueryReport& report, const Legs& legs = std::nullopt);
 
 // The list's headers and rows aligned for a terminal, then the status text and any message.
-QByteArray formatTable(const QueryReport& report);
+QByteArray formatTable(const QueryReport& report, const Legs& legs = std::nullopt);
 
 // Terminal cells a text takes: East Asian wide and fullwidth characters take two.
 int displayWidth(QStringView text);

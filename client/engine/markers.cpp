@@ -22,8 +22,21 @@ QStringView upTo(QStringView text, QStringView end) {
 }
 
 QStringView cut(QStringView row, QStringView a, qsizetype k, QStringView b) {
-    const auto p = piece(row, a, k);
-    return p ? upTo(*p, b) : QStringView();
+    return cut(row, Marker(a), k, b);
+}
+
+QStringView cut(QStringView row, const Marker& a, qsizetype k, QStringView b) {
+    if (a.size() == 0)
+        return {};
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < k; ++i) {
+        const qsizetype at = a.indexIn(row, start);
+        if (at < 0)
+            return {};
+        start = at + a.size();
+    }
+    const qsizetype next = a.indexIn(row, start);
+    return upTo(row.sliced(start, (next < 0 ? row.size() : next) - start), b);
 }
 
 bool contains(QStringView text, QStringView phrase) {
@@ -34,12 +47,12 @@ bool contains(QStringView text, QStringView phrase) {
 
 namespace markers {
 
-Pieces::Pieces(QStringView row, QStringView marker)
+Pieces::Pieces(QStringView row, const Marker& marker)
     : m_row(row)
     , m_markerSize(marker.size()) {
     qsizetype from = 0;
-    while (!marker.isEmpty() && m_found <= kMaxPiece) {
-        const qsizetype at = row.indexOf(marker, from);
+    while (m_markerSize > 0 && m_found <= kMaxPiece) {
+        const qsizetype at = marker.indexIn(row, from);
         if (at < 0)
             break;
         m_at[m_found++] = at;

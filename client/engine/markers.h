@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringMatcher>
 #include <QStringView>
 
 #include <optional>
@@ -24,6 +25,24 @@ QStringView cut(QStringView row, QStringView a, qsizetype k, QStringView b);
 
 bool contains(QStringView text, QStringView phrase);
 
+// A marker searched for many times: its skip table is built once, and long markers then let
+// the search jump through a row instead of looking at every character.
+class Marker {
+public:
+    explicit Marker(QStringView text)
+        : m_matcher(text.toString()) {}
+    qsizetype size() const { return m_matcher.pattern().size(); }
+    qsizetype indexIn(QStringView text, qsizetype from = 0) const {
+        return m_matcher.indexIn(text, from);
+    }
+
+private:
+    QStringMatcher m_matcher;
+};
+
+// cut(A, k, B) with a prepared marker A.
+QStringView cut(QStringView row, const Marker& a, qsizetype k, QStringView b);
+
 } // namespace markers
 
 namespace markers {
@@ -34,7 +53,7 @@ class Pieces {
 public:
     static constexpr qsizetype kMaxPiece = 9;
 
-    Pieces(QStringView row, QStringView marker);
+    Pieces(QStringView row, const Marker& marker);
     // cut(marker, k, end) of the row, for 1 <= k <= kMaxPiece.
     QStringView cut(qsizetype k, QStringView end) const;
 

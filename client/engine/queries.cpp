@@ -27,6 +27,8 @@ const PageRules& rulesFor(QueryKind kind) {
     case QueryKind::Station:
         return station;
     case QueryKind::Leg:
+    case QueryKind::Detail:
+    case QueryKind::Fare:
         break;
     }
     return leg;
@@ -47,9 +49,13 @@ QString queryName(QueryKind kind) {
     case QueryKind::Station:
         return QStringLiteral("station");
     case QueryKind::Leg:
+        return QStringLiteral("leg");
+    case QueryKind::Detail:
+        return QStringLiteral("detail");
+    case QueryKind::Fare:
         break;
     }
-    return QStringLiteral("leg");
+    return QStringLiteral("fare");
 }
 
 QueryPlan planTrainQuery(const QString& timetableBase, const QString& trainNumber) {

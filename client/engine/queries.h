@@ -8,9 +8,9 @@
 #include <QStringView>
 
 // The queries of the main window and the transfer window.
-enum class QueryKind { Train, Between, Station, Leg };
+enum class QueryKind { Train, Between, Station, Leg, Detail, Fare };
 
-// "train", "between", "station", "leg": the names the command-line client uses.
+// "train", "between", "station", "leg", "detail", "fare": the command-line client's names.
 QString queryName(QueryKind kind);
 
 // What a click on a query button asks for before anything is fetched: either a message (an

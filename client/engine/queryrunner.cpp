@@ -1,6 +1,8 @@
 #include "queryrunner.h"
 
 #include "address.h"
+#include "detail.h"
+#include "fare.h"
 #include "module1.h"
 #include "pagefetcher.h"
 
@@ -39,5 +41,46 @@ QueryReport runQuery(PageFetcher& fetcher, const QueryPlan& plan) {
         break;
     }
     }
+    return report;
+}
+
+QueryReport runDetail(PageFetcher& fetcher, const QString& timetableBase, const QString& link) {
+    QueryReport report;
+    report.kind = QueryKind::Detail;
+    const QByteArray address = detailAddress(timetableBase, link);
+    if (opensDirectly(link)) {
+        report.navigate = QString::fromLatin1(address);
+        return report;
+    }
+    report.address = QString::fromLatin1(address);
+    const FetchResult page = loadPage(fetcher, toUrl(address));
+    if (!page.ok())
+        report.error = page.error;
+    DetailPageOutcome outcome = judgeDetailPage(timetableBase, page.text);
+    if (!outcome.message.isEmpty())
+        report.message = outcome.message;
+    if (outcome.navigate)
+        report.navigate = QString::fromLatin1(*outcome.navigate);
+    report.buffer = std::move(outcome.buffer);
+    return report;
+}
+
+QueryReport runFare(PageFetcher& fetcher, const QString& fareBase, const QString& trainNumber) {
+    QueryReport report;
+    report.kind = QueryKind::Fare;
+    const QByteArray address = fareAddress(fareBase, trainNumber);
+    report.address = QString::fromLatin1(address);
+    const FetchResult page = loadPage(fetcher, toUrl(address));
+    if (!page.ok())
+        report.error = page.error;
+    FarePageOutcome outcome = judgeFarePage(page.text);
+    report.buffer = std::move(outcome.buffer);
+    if (!outcome.message.isEmpty()) {
+        report.message = outcome.message;
+        return report;
+    }
+    FareTable table = scrapeFareTable(*report.buffer);
+    report.labels = std::move(table.labels);
+    report.rows = std::move(table.rows);
     return report;
 }

@@ -23,11 +23,19 @@ struct QueryReport {
     std::optional<QList<QStringList>> rows; // the list's new content; nullopt: untouched
     std::optional<QString> status;          // the first status panel's new text
     std::optional<QList<TransferEntry>> transfers;
-    std::optional<QString> caption; // the transfer window's caption
-    std::optional<QString> error;   // why the fetch failed
-    std::optional<QString> buffer;  // the page buffer afterwards; nullopt: untouched
+    std::optional<QString> caption;    // the transfer window's caption
+    std::optional<QString> error;      // why the fetch failed
+    std::optional<QString> buffer;     // the page buffer afterwards; nullopt: untouched
+    std::optional<QString> navigate;   // the address the detail window opens
+    std::optional<QStringList> labels; // the fare window's sixteen header values
 };
 
 // Carries out a plan: the page-load step, the error phrases, then the scraper or the transfer
 // list. Runs the event loop while the page loads.
 QueryReport runQuery(PageFetcher& fetcher, const QueryPlan& plan);
+
+// Show2Search: a link with "show_" opens directly; any other is fetched and its frame opened.
+QueryReport runDetail(PageFetcher& fetcher, const QString& timetableBase, const QString& link);
+
+// SearchPJ_Click: the train's fare page, cut to its details; `rows` are the stops (14 cells).
+QueryReport runFare(PageFetcher& fetcher, const QString& fareBase, const QString& trainNumber);

@@ -7,7 +7,7 @@ namespace {
 
 // The points in which the three list scrapers differ; everything else is shared.
 struct ListRules {
-    QStringView rowMarker;
+    markers::Marker rowMarker;
     bool filterRows;   // station lists drop their header row and incomplete rows
     int column9Piece;  // piece of "align=center>" for column 9; 0 leaves it empty
     int column10Piece; // piece of "align=center>" for column 10
@@ -15,16 +15,31 @@ struct ListRules {
 };
 
 const ListRules& rulesFor(TrainList list) {
-    static const ListRules trainRules{u"width=75", false, 4, 9, u"show_"};
-    static const ListRules stationRules{u"<td width=75", true, 0, 4, u""};
+    static const ListRules trainRules{markers::Marker(u"width=75"), false, 4, 9, u"show_"};
+    static const ListRules stationRules{markers::Marker(u"<td width=75"), true, 0, 4, u""};
     return list == TrainList::ListView1 ? trainRules : stationRules;
 }
 
-constexpr QStringView kAlignCenter = u"align=center>";
 constexpr QStringView kCellEnd = u"</td>";
 
+// The markers every row is cut at, prepared once.
+struct RowMarkers {
+    markers::Marker train{u"<span class=blue1>"};
+    markers::Marker link{u"href="};
+    markers::Marker origin{u"align=absbottom />"};
+    markers::Marker terminus{u"align=absmiddle />"};
+    markers::Marker trainClass{u"class=bt>"};
+    markers::Marker centred{u"align=center>"};
+    markers::Marker strong{u"<strong>"};
+};
+
+const RowMarkers& rowMarkers() {
+    static const RowMarkers instance;
+    return instance;
+}
+
 QString trainField(QStringView row) {
-    QString train = markers::cut(row, u"<span class=blue1>", 1, u"</a>").toString();
+    QString train = markers::cut(row, rowMarkers().train, 1, u"</a>").toString();
     Module1::StripTags(train);
     return train;
 }
@@ -53,32 +68,33 @@ TrainListResult scrapeTrainList(QStringView page, TrainList list) {
     const ListRules& rules = rulesFor(list);
     TrainListResult result;
 
-    qsizetype at = page.indexOf(rules.rowMarker);
+    const RowMarkers& m = rowMarkers();
+    qsizetype at = rules.rowMarker.indexIn(page);
     if (at < 0)
         return result; // no candidate row: the status panel keeps its text
 
     while (at >= 0) {
         const qsizetype start = at + rules.rowMarker.size();
-        const qsizetype next = page.indexOf(rules.rowMarker, start);
+        const qsizetype next = rules.rowMarker.indexIn(page, start);
         const QStringView row = page.mid(start, (next < 0 ? page.size() : next) - start);
         at = next;
 
         const QString train = trainField(row);
-        const QStringView link = markers::cut(row, u"href=", 1, u" target=");
-        const QStringView origin = markers::cut(row, u"align=absbottom />", 1, kCellEnd);
-        const QStringView terminus = markers::cut(row, u"align=absmiddle />", 1, kCellEnd);
+        const QStringView link = markers::cut(row, m.link, 1, u" target=");
+        const QStringView origin = markers::cut(row, m.origin, 1, kCellEnd);
+        const QStringView terminus = markers::cut(row, m.terminus, 1, kCellEnd);
 
         if (rules.filterRows &&
             (train.isEmpty() || terminus.isEmpty() || origin.isEmpty() || origin == u"始发站"))
             continue;
 
-        const markers::Pieces centred(row, kAlignCenter);
-        const markers::Pieces strong(row, u"<strong>");
+        const markers::Pieces centred(row, m.centred);
+        const markers::Pieces strong(row, m.strong);
         QStringList cells;
         cells.reserve(kTrainListColumns);
         cells << QString::number(result.rows.size() + 1) << train
               << markers::upTo(origin, u"-").toString() << terminus.toString()
-              << markers::cut(row, u"class=bt>", 2, kCellEnd).toString()
+              << markers::cut(row, m.trainClass, 2, kCellEnd).toString()
               << centred.cut(1, kCellEnd).toString() << strong.cut(1, u"</strong>").toString()
               << centred.cut(6, kCellEnd).toString() << strong.cut(2, u"</strong>").toString()
               << (rules.column9Piece ? centred.cut(rules.column9Piece, kCellEnd).toString()

@@ -1,7 +1,10 @@
 #include "form1.h"
 
 #include "bannerbrowser.h"
+#include "form2.h"
+#include "form3.h"
 #include "form4.h"
+#include "form6.h"
 #include "mainskin.h"
 #include "messages.h"
 #include "module1.h"
@@ -12,6 +15,7 @@
 #include "skinbutton.h"
 #include "transfer.h"
 #include "twips.h"
+#include "updatecheck.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -362,6 +366,8 @@ void Form1::LZCommand1_Click(int index) {
     }
     case 4:
         // Ends at once: no closing step, so the portal does not open.
+        if (m_detail)
+            m_detail->close();
         endProgram();
         break;
     }
@@ -390,24 +396,30 @@ void Form1::Text3_Change() {
     Text3->setFocus();
 }
 
-bool Form1::runPlanned(const QueryPlan& plan) {
+std::optional<QueryReport> Form1::load(const std::function<QueryReport(PageFetcher&)>& query) {
     PageFetcher& fetcher = PageFetcher::shared();
     if (fetcher.busy())
-        return false; // a page load is in flight: refuse rather than run nested
+        return std::nullopt; // a page load is in flight: refuse rather than run nested
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    QueryReport report = query(fetcher);
+    QApplication::restoreOverrideCursor();
+    if (report.buffer)
+        RichBox = *report.buffer;
+    return report;
+}
+
+void Form1::runPlanned(const QueryPlan& plan) {
+    if (PageFetcher::shared().busy())
+        return;
     if (!plan.message.isEmpty()) {
         showMessage(this, plan.message);
-        return true;
+        return;
     }
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    const QueryReport report = runQuery(fetcher, plan);
-    QApplication::restoreOverrideCursor();
-    showReport(report);
-    return true;
+    if (const auto report = load([&](PageFetcher& f) { return runQuery(f, plan); }))
+        showReport(*report);
 }
 
 void Form1::showReport(const QueryReport& report) {
-    if (report.buffer)
-        RichBox = *report.buffer;
     if (report.message) {
         showMessage(this, *report.message);
         return;
@@ -459,14 +471,84 @@ void Form1::SZCommand2_Click() {
                                 Text1[1]->isVisibleTo(Picture2)));
 }
 
-void Form1::ZhongZhuan(const QList<TransferEntry>& entries, const QString&) {
+void Form1::ZhongZhuan(const QList<TransferEntry>& entries, const QString& caption) {
+    Form3 transfer(entries, caption, this);
+    transfer.exec();
     m_panels[1]->setText(transferPlansStatus(entries.size()));
 }
 
-void Form1::SearchPJ_Click() {}
+void Form1::SearchZhongZhuan(const QString& Num) {
+    runPlanned(planLegQuery(Program::Services.timetable, Num));
+}
+
+void Form1::Show2Search(const QString& Num, const QString& Title, const QString&) {
+    const auto report =
+        load([&](PageFetcher& f) { return runDetail(f, Program::Services.timetable, Num); });
+    if (!report)
+        return;
+    if (report->message) {
+        showMessage(this, *report->message);
+        return;
+    }
+    if (!m_detail)
+        m_detail = new Form2(this);
+    if (report->navigate)
+        m_detail->navigate(QUrl::fromEncoded(report->navigate->toLatin1()));
+    m_detail->setWindowTitle(Title);
+    m_detail->show();
+    m_detail->raise();
+}
+
+void Form1::listDoubleClicked(TrainList list) {
+    const QList<QTreeWidgetItem*> selected = listView(list)->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const QTreeWidgetItem* row = selected.first();
+    Show2Search(row->text(kDetailLinkColumn), row->text(1), row->text(10));
+}
+
+void Form1::ListView1_DblClick() {
+    listDoubleClicked(TrainList::ListView1);
+}
+
+void Form1::ListView2_DblClick() {
+    listDoubleClicked(TrainList::ListView2);
+}
+
+void Form1::ListView3_DblClick() {
+    listDoubleClicked(TrainList::ListView3);
+}
+
+void Form1::SearchPJ_Click() {
+    QTreeWidget* onView = ListView1->isVisible()   ? ListView1
+                          : ListView2->isVisible() ? ListView2
+                                                   : ListView3;
+    const QList<QTreeWidgetItem*> selected = onView->selectedItems();
+    const QString number = selected.isEmpty() ? QString() : selected.first()->text(1);
+    const auto report =
+        load([&](PageFetcher& f) { return runFare(f, Program::Services.fare, number); });
+    if (!report)
+        return;
+    if (report->message) {
+        showMessage(this, *report->message);
+        return;
+    }
+    Form6 fares(RichBox, this);
+    fares.exec();
+}
 
 void Form1::Timer2_Timer() {
-    Timer2->stop();
+    // Not in the middle of a page load: the check waits for the next tick instead.
+    if (PageFetcher::shared().busy())
+        return;
+    runUpdateCheck(Timer2, this);
+}
+
+void Form1::unloadForUpdate() {
+    close();
+    if (m_detail)
+        m_detail->close();
+    endProgram();
 }
 
 void Form1::Form_Resize() {
@@ -499,6 +581,15 @@ void Form1::resizeEvent(QResizeEvent* event) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    // A double click anywhere on a list, below the last row too, acts on the selected row.
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        if (watched == ListView1->viewport())
+            QTimer::singleShot(0, this, &Form1::ListView1_DblClick);
+        else if (watched == ListView2->viewport())
+            QTimer::singleShot(0, this, &Form1::ListView2_DblClick);
+        else if (watched == ListView3->viewport())
+            QTimer::singleShot(0, this, &Form1::ListView3_DblClick);
+    }
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         for (QTreeWidget* view : {ListView1, ListView2, ListView3}) {
@@ -515,4 +606,8 @@ void Form1::closeEvent(QCloseEvent* event) {
     // Whatever closes the window, the portal opens; closing is never cancelled.
     OpenPortal();
     event->accept();
+}
+
+Form2* Form1::detailWindow() const {
+    return m_detail;
 }

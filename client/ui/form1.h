@@ -4,11 +4,13 @@
 #include "trainlist.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
 
+class Form2;
 class Main;
 class QLabel;
 class QLineEdit;
@@ -17,6 +19,7 @@ class QAction;
 class QStatusBar;
 class QTimer;
 class QTreeWidget;
+class PageFetcher;
 class SkinButton;
 class webbrowser;
 
@@ -39,11 +42,21 @@ public:
     void SearchZhanZhan();
     void ZhanZhanView();
 
+    // Opens a train's detail page in the detail window; A_Time is accepted and not used.
+    void Show2Search(const QString& Num, const QString& Title, const QString& A_Time);
+    // The transfer window's leg query: refills ListView2 and the first status panel.
+    void SearchZhongZhuan(const QString& Num);
+    Form2* detailWindow() const;
+
     QTreeWidget* listView(TrainList list) const;
     QString panelText(int panel) const; // status bar panel 1 to 4
 
     // What tab 4 does to end the program; tests replace it.
     std::function<void()> endProgram;
+
+    // The update hand-over's last steps: unload this window (the portal opens), then the
+    // detail window, then end the program.
+    void unloadForUpdate();
 
 public Q_SLOTS:
     void SZCommand1_Click();
@@ -57,6 +70,9 @@ public Q_SLOTS:
     void Form_Resize();
     void Timer2_Timer();
     void SearchPJ_Click();
+    void ListView1_DblClick();
+    void ListView2_DblClick();
+    void ListView3_DblClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -68,8 +84,11 @@ private:
     void buildControls();
     void buildLists();
     void buildStatusBar();
-    // Runs a planned query unless a page load is already in flight; false when refused.
-    bool runPlanned(const QueryPlan& plan);
+    // Runs a page load unless one is already in flight: a refused click does nothing else.
+    // The cursor shows busy meanwhile.
+    std::optional<QueryReport> load(const std::function<QueryReport(PageFetcher&)>& query);
+    void runPlanned(const QueryPlan& plan);
+    void listDoubleClicked(TrainList list);
     void showReport(const QueryReport& report);
     void fillList(TrainList list, const TrainListResult& result);
     void ZhongZhuan(const QList<TransferEntry>& entries, const QString& caption);
@@ -91,4 +110,5 @@ private:
     QTimer* Timer2 = nullptr;
     QMenu* menu = nullptr;
     QAction* SearchPJ = nullptr;
+    QPointer<Form2> m_detail;
 };

@@ -29,6 +29,9 @@ private Q_SLOTS:
     void usageErrorsExitTwo();
     void tableAlignsWideCharacters();
     void transferPageListsCities();
+    void legsRunInTheTransferSession();
+    void detailAndFareQueries_data();
+    void detailAndFareQueries();
 
 private:
     Run query(const QStringList& args, bool withBase = true);
@@ -95,8 +98,8 @@ void CliTest::jsonCarriesExactlyTheContractKeys() {
     const QJsonObject object = run.json();
     QStringList keys = object.keys();
     keys.sort();
-    QCOMPARE(keys, (QStringList{"address", "caption", "error", "message", "query", "rows", "status",
-                                "transfers"}));
+    QCOMPARE(keys, (QStringList{"address", "caption", "error", "labels", "legs", "message",
+                                "navigate", "query", "rows", "status", "transfers"}));
     QCOMPARE(object[u"query"].toString(), args[0]);
     QCOMPARE(object[u"message"].isNull(), message.isEmpty());
     QCOMPARE(object[u"message"].toString(), message);
@@ -165,6 +168,67 @@ void CliTest::transferPageListsCities() {
     QVERIFY(transfers[0].toObject()[u"path"].toString().startsWith(
         QStringLiteral("show_findresult.asp?CX_Type=ZZ&DZ=")));
     QVERIFY(object[u"rows"].isNull());
+}
+
+void CliTest::legsRunInTheTransferSession() {
+    const Run run = query({"--format", "json", "between", "拉萨", "上海虹桥", "--legs"});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonObject object = run.json();
+    const QJsonArray legs = object[u"legs"].toArray();
+    QCOMPARE(legs.size(), object[u"transfers"].toArray().size());
+    QVERIFY(!legs.isEmpty());
+    for (const QJsonValue& value : legs) {
+        const QJsonObject leg = value.toObject();
+        const QJsonArray rows = leg[u"rows"].toArray();
+        QVERIFY2(!rows.isEmpty(), qPrintable(leg[u"city"].toString()));
+        // Every train of a leg leaves from the departure the session remembered.
+        for (const QJsonValue& row : rows)
+            QCOMPARE(row.toArray()[5].toString(), QStringLiteral("拉萨"));
+        QCOMPARE(rows[0].toArray()[7].toString(), leg[u"city"].toString());
+    }
+    QCOMPARE(query({"--legs", "train", "K7"}).exitCode, 2);
+}
+
+void CliTest::detailAndFareQueries_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("navigate");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("show_ link opens directly, nothing fetched")
+        << QStringList{"detail", "show_train.asp?cc=K7"} << 0 << "show_train.asp?cc=K7"
+        << "";
+    QTest::newRow("station link fetched, frame opened")
+        << QStringList{"detail", "train.asp?cc=K7"} << 0 << "show_train.asp?cc=K7"
+        << "";
+    QTest::newRow("unknown train: missing parameters")
+        << QStringList{"detail", "train.asp?cc=NOPE"} << 3 << ""
+        << "参数丢失。";
+    QTest::newRow("fare of a known train") << QStringList{"fare", "K7"} << 0 << ""
+                                           << "";
+    QTest::newRow("fare of an unknown train") << QStringList{"fare", "NOPE"} << 3 << ""
+                                              << "信息目前暂不存在。";
+    QTest::newRow("empty leg path") << QStringList{"leg", ""} << 3 << ""
+                                    << "错误。请重新选择。";
+}
+
+void CliTest::detailAndFareQueries() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, navigate);
+    QFETCH(QString, message);
+    const Run run = query(QStringList{"--fare-base", m_base + "fare/", "--format", "json"} + args);
+    QCOMPARE(run.exitCode, exitCode);
+    const QJsonObject object = run.json();
+    QCOMPARE(object[u"query"].toString(), args[0]);
+    QCOMPARE(object[u"navigate"].toString(), navigate.isEmpty() ? QString() : m_base + navigate);
+    QCOMPARE(object[u"message"].toString(), message);
+    if (args[0] == u"fare" && exitCode == 0) {
+        QCOMPARE(object[u"labels"].toArray().size(), 16);
+        QVERIFY(!object[u"rows"].toArray().isEmpty());
+        QCOMPARE(object[u"rows"].toArray()[0].toArray().size(), 14);
+    } else {
+        QVERIFY(object[u"labels"].isNull());
+    }
 }
 
 QTEST_GUILESS_MAIN(CliTest)

@@ -79,7 +79,7 @@ void TextCutsTest::onceScannedPiecesCutAlike_data() {
 
 void TextCutsTest::onceScannedPiecesCutAlike() {
     QFETCH(QString, row);
-    const markers::Pieces pieces(row, u"<c>");
+    const markers::Pieces pieces(row, markers::Marker(u"<c>"));
     for (int k = 1; k <= markers::Pieces::kMaxPiece; ++k)
         QCOMPARE(pieces.cut(k, u"</td>").toString(),
                  markers::cut(row, u"<c>", k, u"</td>").toString());

@@ -120,6 +120,18 @@ void TestServiceLoopback::answersEveryQueryInGb2312_data() {
     row("leg to nowhere", leg(QStringLiteral("x")), 200, pages::noTrainPhrase);
     row("unknown query type", findPath("CX_Type=XX"), 400, QStringLiteral("查询类型不正确"));
     row("unknown path", "/default.asp", 404, QStringLiteral("找不到所请求的网页"));
+    row("banner", "/banner.html", 200, QStringLiteral("一键查时刻"), QStringLiteral("<script"));
+    row("portal", "/portal.html", 200, QStringLiteral("Quillon"));
+    row("stop page", "/show_train.asp?cc=K7", 200, QStringLiteral("<td>昆明</td>"),
+        QStringLiteral("参数丢失"));
+    row("frame page, any case", "/train.asp?cc=k7", 200,
+        QStringLiteral("<iframe src=\"show_train.asp?cc=K7\" name="), QStringLiteral("参数丢失"));
+    row("frame page without number", "/train.asp", 200, QStringLiteral("参数丢失"));
+    row("stop page of unknown train", "/show_train.asp?cc=K0", 200, QStringLiteral("参数丢失"));
+    row("fare page", "/fare/chaxun/resultc.asp?txtcheci=G1", 200,
+        QStringLiteral("详<br>细<br>情<br>况"), QStringLiteral("信息目前暂不存在"));
+    row("fare of unknown train", "/fare/chaxun/resultc.asp?txtcheci=G0", 200,
+        QStringLiteral("信息目前暂不存在。"));
 }
 
 void TestServiceLoopback::answersEveryQueryInGb2312() {

@@ -1,0 +1,54 @@
+#include "form2.h"
+
+#include "picturebox.h"
+#include "silentpage.h"
+#include "skinbutton.h"
+#include "twips.h"
+
+#include <QWebEngineView>
+
+namespace {
+constexpr int kClientWidth = 7440, kClientHeight = 6210;
+}
+
+Form2::Form2(QWidget* owner)
+    : QWidget(owner, Qt::Window) {
+    setObjectName(QStringLiteral("Form2"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(QIcon(QStringLiteral(":/icon.svg")));
+    setFixedSize(px(kClientWidth), px(kClientHeight));
+
+    // Back to front: the banner, the two buttons, then the browser over the banner's foot.
+    auto* banner = new PictureBox(QStringLiteral(":/detail_banner.svg"), true, this);
+    banner->setObjectName(QStringLiteral("Image1"));
+    placeTwips(banner, 0, 0, 7455, 405);
+
+    auto* ok = new SkinButton(SkinLook::LeftCommand, this);
+    ok->setObjectName(QStringLiteral("LeftCommand1"));
+    ok->setCaption(QStringLiteral(" 确定"));
+    placeTwips(ok, 4800, 5520, 1200, 600);
+    connect(ok, &SkinButton::Click, this, &Form2::LeftCommand1_Click);
+
+    auto* cancel = new SkinButton(SkinLook::RightCommand, this);
+    cancel->setObjectName(QStringLiteral("RightCommand1"));
+    cancel->setCaption(QStringLiteral(" 取消"));
+    placeTwips(cancel, 6120, 5520, 1200, 600);
+    connect(cancel, &SkinButton::Click, this, &Form2::RightCommand1_Click);
+
+    WebBrowser1 = new QWebEngineView(this);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setPage(new SilentPage(WebBrowser1));
+    placeTwips(WebBrowser1, 0, 360, 7455, 5055);
+}
+
+void Form2::navigate(const QUrl& address) {
+    WebBrowser1->setUrl(address);
+}
+
+void Form2::LeftCommand1_Click() {
+    close();
+}
+
+void Form2::RightCommand1_Click() {
+    close();
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QWidget>
+
+class QWebEngineView;
+class SkinButton;
+
+// The detail window: a train's stop page in a silent browser under a banner picture. Modeless
+// and owned by the main window, one at a time; it never fetches or parses anything itself.
+class Form2 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form2(QWidget* owner);
+
+    void navigate(const QUrl& address);
+    QWebEngineView* browser() const { return WebBrowser1; }
+
+public Q_SLOTS:
+    void LeftCommand1_Click();
+    void RightCommand1_Click();
+
+private:
+    QWebEngineView* WebBrowser1 = nullptr;
+};

@@ -1,0 +1,89 @@
+#include "form3.h"
+
+#include "form1.h"
+#include "picturebox.h"
+#include "skinbutton.h"
+#include "twips.h"
+
+#include <QLabel>
+#include <QListWidget>
+
+namespace {
+
+QFont songFont(qreal points) {
+    QFont font;
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("AR PL UMing CN")});
+    font.setPointSizeF(points);
+    return font;
+}
+
+} // namespace
+
+Form3::Form3(const QList<TransferEntry>& entries, const QString& caption, Form1* owner)
+    : QDialog(owner)
+    , m_owner(owner) {
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(caption);
+    setWindowIcon(QIcon(QStringLiteral(":/icon.svg")));
+    setFixedSize(px(8700), px(5775));
+    initUiResources();
+
+    auto* hint = new QLabel(QStringLiteral("点击城市名，会在主窗口中显示相应的列车信息"), this);
+    hint->setObjectName(QStringLiteral("Label1[1]"));
+    hint->setFont(songFont(12));
+    placeTwips(hint, 1560, 200, 5040, 240);
+
+    ListView1 = new QListWidget(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setViewMode(QListView::IconMode);
+    ListView1->setFlow(QListView::LeftToRight);
+    ListView1->setWrapping(true);
+    ListView1->setResizeMode(QListView::Adjust);
+    ListView1->setMovement(QListView::Static);
+    ListView1->setIconSize(QSize(32, 32));
+    ListView1->setGridSize(QSize(88, 64));
+    placeTwips(ListView1, 120, 600, 8535, 4455);
+    const QIcon cityIcon(QStringLiteral(":/transfer_city.svg")); // picture 1 of ImageList1
+    for (const TransferEntry& entry : entries) {
+        auto* item = new QListWidgetItem(cityIcon, entry.city, ListView1);
+        item->setData(kLegPathRole, entry.path);
+    }
+    connect(ListView1, &QListWidget::itemClicked, this, &Form3::ListView1_Click);
+
+    auto* note =
+        new QLabel(QStringLiteral("中转换乘牵涉的因素众多，不能简单的通过计算解决。所以请你"
+                                  "选择换乘的时候，考虑各种因素后，做出综合判断。"),
+                   this);
+    note->setObjectName(QStringLiteral("Label1[0]"));
+    note->setFont(songFont(10.5));
+    note->setWordWrap(true);
+    placeTwips(note, 120, 5160, 5415, 495);
+
+    auto* ok = new SkinButton(SkinLook::LeftCommand, this);
+    ok->setObjectName(QStringLiteral("LeftCommand1"));
+    ok->setCaption(QStringLiteral(" 确定"));
+    placeTwips(ok, 6000, 5160, 1200, 600);
+    connect(ok, &SkinButton::Click, this, &Form3::LeftCommand1_Click);
+
+    auto* cancel = new SkinButton(SkinLook::RightCommand, this);
+    cancel->setObjectName(QStringLiteral("RightCommand1"));
+    cancel->setCaption(QStringLiteral(" 取消"));
+    placeTwips(cancel, 7320, 5160, 1200, 600);
+    connect(cancel, &SkinButton::Click, this, &Form3::RightCommand1_Click);
+}
+
+void Form3::ListView1_Click() {
+    QListWidgetItem* item = ListView1->currentItem();
+    if (ListView1->count() == 0 || !item || !item->isSelected())
+        return;
+    m_owner->SearchZhongZhuan(item->data(kLegPathRole).toString());
+}
+
+void Form3::LeftCommand1_Click() {
+    ListView1_Click();
+    close();
+}
+
+void Form3::RightCommand1_Click() {
+    close();
+}

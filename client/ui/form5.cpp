@@ -1,0 +1,92 @@
+#include "form5.h"
+
+#include "manifest.h"
+#include "twips.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+// Front to back, in twips; Command1 comes first in the tab order.
+constexpr Placement kControls[] = {
+    {"Label1", 120, 120, 3975, 375},
+    {"Text1", 120, 360, 4335, 2055},
+    {"Command1", 1680, 2520, 1215, 495},
+};
+
+Form5::Launcher& launcher() {
+    static Form5::Launcher instance;
+    return instance;
+}
+
+} // namespace
+
+Form5::Form5(QWidget* owner, std::function<void()> unload)
+    : QDialog(owner)
+    , m_unload(std::move(unload)) {
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(QStringLiteral("发现新版本提示您升级"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon());
+    setFixedSize(px(4560), px(3120));
+    setModal(true);
+
+    Label1 = new QLabel(this);
+    Label1->setStyleSheet(QStringLiteral("color: #00C000; background: transparent;"));
+    Text1 = new QPlainTextEdit(this);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Command1 = new QPushButton(QStringLiteral("立即升级"), this);
+    const QList<QWidget*> widgets = {Label1, Text1, Command1};
+    for (qsizetype i = 0; i < widgets.size(); ++i) {
+        widgets[i]->setObjectName(QLatin1String(kControls[i].name));
+        placeTwips(widgets[i], kControls[i].left, kControls[i].top, kControls[i].width,
+                   kControls[i].height);
+    }
+    setTabOrder(Command1, Text1);
+    Command1->setFocus();
+    connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
+
+    if (const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+}
+
+void Form5::setOffer(const QString& newVersion, const QString& updateFiles, const QString& notes) {
+    m_newVersion = newVersion;
+    m_updateFiles = updateFiles;
+    Label1->setText(QStringLiteral("发现新版本") + newVersion +
+                    QStringLiteral(",点击【立即升级】更新！"));
+    Text1->setPlainText(notes);
+}
+
+QString Form5::updaterProgram() {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillon-update"));
+}
+
+QString Form5::updaterArgument() const {
+    return manifest::updaterArgument(m_newVersion, m_updateFiles);
+}
+
+void Form5::setLauncher(Launcher l) {
+    launcher() = std::move(l);
+}
+
+void Form5::Command1_Click() {
+    // One argument, no shell: nothing in the version or the names is interpreted. A missing
+    // updater is not an error here; the client ends either way.
+    const QStringList arguments{updaterArgument()};
+    if (launcher())
+        launcher()(updaterProgram(), arguments);
+    else
+        QProcess::startDetached(updaterProgram(), arguments);
+    accept();
+    if (m_unload)
+        m_unload();
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "dataset.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The pages about one train: its stop list behind the detail links of the train lists, and
+// its fare page on the fare service. The client cuts both by exact text markers after
+// removing every double quote, so their markup is a contract with client/engine/detail.cpp
+// and client/engine/fare.cpp.
+namespace pages {
+
+inline const QString missingParametersPhrase = QStringLiteral("参数丢失");
+inline const QString noFarePhrase = QStringLiteral("信息目前暂不存在。");
+
+// The stop page for the embedded browser ("show_train.asp?cc=").
+QByteArray trainStopsPage(const Train& train);
+// The page behind a station row's link ("train.asp?cc="): the stop page in a frame.
+QByteArray trainFramePage(const Train& train);
+QByteArray farePage(const Train& train);
+
+// Answers for a requested number (any case); unknown or empty numbers get the phrases above.
+QByteArray trainDetailAnswer(const Dataset& data, const QString& number, bool framed);
+QByteArray fareAnswer(const Dataset& data, const QString& number);
+
+} // namespace pages
+
+// SAMPLE fares, not a real tariff: the base is 0.05861 yuan per kilometre from the origin,
+// times a factor per class, rounded to the nearest half yuan. Multiple-unit trains (G, D, C)
+// sell only first and second class; the others only seats and sleepers.
+namespace fares {
+
+inline constexpr int baseRatePer100000 = 5861; // yuan per km, times 100000
+// Factors in tenths.
+inline constexpr int hardSeat = 10, softSeat = 20, hardSleeper[3] = {19, 20, 21},
+                     softSleeper[2] = {30, 32}, secondClass = 50, firstClass = 80;
+
+inline const QString none = QStringLiteral("--");
+
+bool sellsSeatClasses(const Train& train);
+// The fare in yuan with one decimal, e.g. "77.0".
+QString fare(int km, int factorTenths);
+
+// The six fare cells of a stop: "--" where the train has no such class or at the origin.
+struct Cells {
+    QString hardSeat, softSeat, hardSleeper, softSleeper, firstClass, secondClass;
+};
+Cells cells(const Train& train, int km);
+
+QString formulaText();
+
+} // namespace fares

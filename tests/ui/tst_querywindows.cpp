@@ -1,0 +1,212 @@
+// The windows a result row leads to: the detail window, the transfer window and the fare
+// window, driven as a user would through the main window, against the bundled service.
+#include "inprocessservice.h"
+#include "uitestmain.h"
+
+#include "form1.h"
+#include "form2.h"
+#include "form3.h"
+#include "messages.h"
+#include "program.h"
+#include "skinbutton.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWebEngineView>
+
+#include <functional>
+
+class QueryWindowsTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup() { m_form.reset(); }
+    void cleanupTestCase();
+
+    void doubleClickOpensOneDetailWindow();
+    void closedDetailWindowComesBackEmpty();
+    void noSelectedRowDoesNothing();
+    void transferWindowRefillsListBehindIt();
+    void fareWindowShowsLabelsAndStops();
+    void unknownFareShowsMessageOnly();
+
+private:
+    // Runs `act` on the modal window that the next call opens, once it is up.
+    void whenModal(std::function<void(QWidget*)> act);
+    void query(int tab, const QString& a, const QString& b = {});
+    void selectRow(TrainList list, int row);
+
+    QTemporaryDir m_folder;
+    std::optional<Dataset> m_data;
+    std::unique_ptr<InProcessService> m_service;
+    std::unique_ptr<Form1> m_form;
+    QStringList m_messages;
+};
+
+void QueryWindowsTest::initTestCase() {
+    QString error;
+    m_data = Dataset::loadBuiltIn(&error);
+    QVERIFY2(m_data, qPrintable(error));
+    m_service = std::make_unique<InProcessService>(*m_data);
+    Program::Services.timetable = m_service->base();
+    Program::Services.fare = m_service->base() + QStringLiteral("fare/");
+    Program::Services.banner = QStringLiteral("about:blank");
+    setMessageHandler([this](const QString& text) { m_messages << text; });
+}
+
+void QueryWindowsTest::init() {
+    m_messages.clear();
+    m_form = std::make_unique<Form1>(m_folder.path());
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+}
+
+void QueryWindowsTest::cleanupTestCase() {
+    setMessageHandler({});
+    m_service.reset();
+}
+
+void QueryWindowsTest::whenModal(std::function<void(QWidget*)> act) {
+    auto* poll = new QTimer(this);
+    poll->setInterval(20);
+    connect(poll, &QTimer::timeout, this, [poll, act] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            poll->stop();
+            poll->deleteLater();
+            act(modal);
+        }
+    });
+    poll->start();
+}
+
+void QueryWindowsTest::query(int tab, const QString& a, const QString& b) {
+    QTest::mouseClick(m_form->findChild<SkinButton*>(QStringLiteral("LZCommand1[%1]").arg(tab)),
+                      Qt::LeftButton);
+    if (tab == 0) {
+        m_form->findChild<QLineEdit*>(QStringLiteral("Text3"))->setText(a);
+        m_form->SZCommand1_Click();
+        return;
+    }
+    m_form->findChild<QLineEdit*>(QStringLiteral("Text1[0]"))->setText(a);
+    m_form->findChild<QLineEdit*>(QStringLiteral("Text1[1]"))->setText(b);
+    m_form->SZCommand2_Click();
+}
+
+void QueryWindowsTest::selectRow(TrainList list, int row) {
+    QTreeWidget* view = m_form->listView(list);
+    QVERIFY(view->topLevelItemCount() > row);
+    view->setCurrentItem(view->topLevelItem(row));
+}
+
+void QueryWindowsTest::doubleClickOpensOneDetailWindow() {
+    query(2, QStringLiteral("西安"));
+    selectRow(TrainList::ListView3, 0);
+    QTreeWidget* list = m_form->listView(TrainList::ListView3);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                       list->visualItemRect(list->topLevelItem(0)).center());
+    QTRY_VERIFY(m_form->detailWindow());
+    Form2* detail = m_form->detailWindow();
+    const QString first = m_form->listView(TrainList::ListView3)->topLevelItem(0)->text(1);
+    QCOMPARE(detail->windowTitle(), first);
+    QTRY_VERIFY(
+        detail->browser()->url().toString().endsWith(QStringLiteral("show_train.asp?cc=") + first));
+
+    selectRow(TrainList::ListView3, 1);
+    m_form->ListView3_DblClick();
+    const QString second = m_form->listView(TrainList::ListView3)->topLevelItem(1)->text(1);
+    QCOMPARE(m_form->detailWindow(), detail); // the same window, renavigated
+    QCOMPARE(detail->windowTitle(), second);
+    QVERIFY(detail->browser()->url().toString().endsWith(QStringLiteral("cc=") + second));
+    QVERIFY(detail->isVisible());
+}
+
+void QueryWindowsTest::closedDetailWindowComesBackEmpty() {
+    query(0, QStringLiteral("K7"));
+    selectRow(TrainList::ListView1, 0);
+    m_form->ListView1_DblClick();
+    QPointer<Form2> first = m_form->detailWindow();
+    QVERIFY(first);
+    QTest::mouseClick(first->findChild<SkinButton*>(QStringLiteral("RightCommand1")),
+                      Qt::LeftButton);
+    QTRY_VERIFY(!first);
+
+    // A link the service does not know: the message, and no window.
+    m_form->Show2Search(QStringLiteral("train.asp?cc=NOPE"), QStringLiteral("NOPE"), {});
+    QCOMPARE(m_messages, QStringList{"参数丢失。"});
+    QVERIFY(!m_form->detailWindow());
+
+    m_form->ListView1_DblClick();
+    QVERIFY(m_form->detailWindow());
+    QCOMPARE(m_form->detailWindow()->windowTitle(), QStringLiteral("K7"));
+}
+
+void QueryWindowsTest::noSelectedRowDoesNothing() {
+    query(0, QStringLiteral("K7"));
+    m_form->listView(TrainList::ListView1)->clearSelection();
+    m_form->ListView1_DblClick();
+    QVERIFY(!m_form->detailWindow());
+    QVERIFY(m_messages.isEmpty());
+}
+
+void QueryWindowsTest::transferWindowRefillsListBehindIt() {
+    const QStringList cities =
+        m_data->transferCities(QStringLiteral("拉萨"), QStringLiteral("上海虹桥"));
+    QVERIFY(!cities.isEmpty());
+    QString caption;
+    int rowsBehind = -1;
+    whenModal([&](QWidget* modal) {
+        caption = modal->windowTitle();
+        auto* list = modal->findChild<QListWidget*>(QStringLiteral("ListView1"));
+        QListWidgetItem* item = list->item(0);
+        list->setCurrentItem(item);
+        const QRect at = list->visualItemRect(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at.center());
+        rowsBehind = m_form->listView(TrainList::ListView2)->topLevelItemCount();
+        QTest::mouseClick(modal->findChild<SkinButton*>(QStringLiteral("RightCommand1")),
+                          Qt::LeftButton);
+    });
+    query(1, QStringLiteral("拉萨"), QStringLiteral("上海虹桥"));
+    QCOMPARE(caption, QStringLiteral("共找到%1个中转站。").arg(cities.size()));
+    QCOMPARE(rowsBehind, int(m_data->legTrains(QStringLiteral("拉萨"), cities.first()).size()));
+    QCOMPARE(m_form->panelText(2), QStringLiteral("乘车方案：%1").arg(cities.size()));
+    QCOMPARE(m_form->panelText(1), QStringLiteral("共查询到：%1").arg(rowsBehind));
+}
+
+void QueryWindowsTest::fareWindowShowsLabelsAndStops() {
+    query(0, QStringLiteral("K7"));
+    selectRow(TrainList::ListView1, 0);
+    QString title, label0;
+    int stops = -1;
+    whenModal([&](QWidget* modal) {
+        title = modal->windowTitle();
+        label0 = modal->findChild<QLabel*>(QStringLiteral("Label1[0]"))->text();
+        stops = modal->findChild<QTreeWidget*>(QStringLiteral("ListView1"))->topLevelItemCount();
+        modal->close();
+    });
+    m_form->SearchPJ_Click();
+    QCOMPARE(title, QStringLiteral("票价查询"));
+    QCOMPARE(label0, QStringLiteral("K7"));
+    const auto train = std::find_if(m_data->trains().begin(), m_data->trains().end(),
+                                    [](const Train& t) { return t.number == u"K7"; });
+    QCOMPARE(stops, int(train->stops.size()));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void QueryWindowsTest::unknownFareShowsMessageOnly() {
+    bool windowShown = false;
+    whenModal([&](QWidget* modal) {
+        windowShown = true;
+        modal->close();
+    });
+    m_form->SearchPJ_Click(); // no row selected: the number is empty
+    QCOMPARE(m_messages, QStringList{"信息目前暂不存在。"});
+    QVERIFY(!windowShown);
+}
+
+QUILLON_UI_TEST_MAIN(QueryWindowsTest)
+#include "tst_querywindows.moc"

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <chrono>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// Fetches one file over HTTP into a file of the program folder, synchronously on the
+// user-interface thread: waits run a local event loop, so windows keep painting. One object
+// serves any number of transfers one after another (URL, SaveFile, Execute, GetHeader,
+// StartDownLoad). The body is staged in a temporary file beside SaveFile and renamed over it
+// only when it arrived whole, so an installed file is never left half written.
+class DownLoad : public QObject {
+    Q_OBJECT
+public:
+    explicit DownLoad(QObject* parent = nullptr);
+    ~DownLoad() override;
+
+    void setURL(const QString& URL) { m_url = URL; }
+    void setSaveFile(const QString& FileName) { m_saveFile = FileName; }
+
+    // Sends the request and returns once the response headers are in or the connection failed.
+    void Execute();
+    // One response header by name ("Content-Length", "Content-Type", "Date", "Last-Modified",
+    // "Server"; any case), the whole raw header text for an empty name, "0" when inactive,
+    // without headers or for any other name; the empty text when that header was not sent.
+    QString GetHeader(const QString& hdrName);
+    // Reads the body in 1024-byte blocks into SaveFile; the outcome is told by the events.
+    void StartDownLoad();
+    void Cancel();
+
+    bool downloading() const { return m_downloading; }
+    // Whether the last StartDownLoad replaced SaveFile with a whole body.
+    bool installed() const { return m_installed; }
+
+    // A request that never makes progress for this long fails.
+    void setStallTimeout(std::chrono::milliseconds timeout) { m_stallTimeout = timeout; }
+    // Bytes the network layer may hold ahead of the reads; keeps memory flat for any size.
+    static constexpr qint64 kReadBufferBytes = 256 * 1024;
+    static constexpr int kBlockBytes = 1024;
+
+    static QString connectionFailedText();
+    static QString fileInUseText(const QString& path);
+    static QString incompleteText(const QString& path);
+
+signals:
+    void GetData(qint64 Progress);
+    void ErrMassage(const QString& Description);
+    void DownLoadOver();
+    // The address could not be opened: the progress window empties its pending list.
+    void addressFailed();
+
+private:
+    void buildHeaderText();
+    // Waits until `bytes` are buffered or the reply ended; false when the object went inactive.
+    void waitForBody(qint64 bytes);
+    bool bodyArrivedWhole(qint64 total) const;
+
+    QNetworkAccessManager* m_manager;
+    QPointer<QNetworkReply> m_reply;
+    QString m_url;
+    QString m_saveFile;
+    bool m_downloading = false;
+    bool m_installed = false;
+    QString m_headers;
+    std::chrono::milliseconds m_stallTimeout{30000};
+};

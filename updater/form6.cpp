@@ -1,0 +1,178 @@
+#include "form6.h"
+
+#include "download.h"
+#include "manifest.h"
+#include "profile.h"
+#include "updatermessages.h"
+#include "updatertwips.h"
+#include "xp_progressbar.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <QTimer>
+
+#include <climits>
+
+namespace {
+
+// Front to back, in twips. List1 lies below the client area on purpose: the pending list is
+// bookkeeping, not something the user reads.
+constexpr Placement kControls[] = {
+    {"Label1", 240, 240, 5055, 255},     {"ProgressBar1", 240, 600, 5055, 375},
+    {"L", 240, 1080, 3690, 180},         {"Update_files", 240, 1320, 3450, 180},
+    {"Command1", 3800, 1125, 1485, 465}, {"List1", 120, 1680, 4335, 1500},
+};
+
+constexpr quint32 rgb(int r, int g, int b) {
+    return quint32(r) | quint32(g) << 8 | quint32(b) << 16;
+}
+
+} // namespace
+
+Form6::Form6(const QString& commandText, const QString& programFolder, QWidget* parent)
+    : QWidget(parent)
+    , m_programFolder(programFolder) {
+    setObjectName(QStringLiteral("Form6"));
+    setWindowTitle(QStringLiteral("Tamberin"));
+    setFixedSize(px(5580), px(1665));
+
+    Label1 = new QLabel(QStringLiteral("从旧版本()升级到新版本()"), this);
+    ProgressBar1 = new XP_ProgressBar(this);
+    ProgressBar1->setColor(rgb(40, 210, 43));
+    L = new QLabel(QStringLiteral("检测网络中..."), this);
+    Update_files = new QLabel(this);
+    Command1 = new QPushButton(QStringLiteral("完成"), this);
+    Command1->setEnabled(false);
+    List1 = new QListWidget(this);
+    const QList<QWidget*> widgets = {Label1, ProgressBar1, L, Update_files, Command1, List1};
+    for (qsizetype i = 0; i < widgets.size(); ++i)
+        place(widgets[i], kControls[i]);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &Form6::Timer1_Timer);
+
+    Form_Load(commandText);
+    Timer1->start();
+}
+
+void Form6::Form_Load(const QString& commandText) {
+    IniPath = QDir(m_programFolder).filePath(QStringLiteral("system.ini"));
+    tg = new DownLoad(this);
+    connect(tg, &DownLoad::GetData, this, &Form6::tg_GetData);
+    connect(tg, &DownLoad::ErrMassage, this, &Form6::tg_ErrMassage);
+    connect(tg, &DownLoad::DownLoadOver, this, &Form6::tg_DownLoadOver);
+    connect(tg, &DownLoad::addressFailed, List1, &QListWidget::clear);
+    BaseUrl = readProfileString(QStringLiteral("update"), QStringLiteral("http"), IniPath);
+    List1->clear();
+    const manifest::UpdaterCommand command = manifest::parseUpdaterArgument(commandText);
+    NewVersion = command.version;
+    List1->addItems(command.files);
+    ProgressBar1->setShowText(true);
+    Label1->setText(
+        QStringLiteral("从旧版本(") +
+        readProfileString(QStringLiteral("system"), QStringLiteral("Version"), IniPath) +
+        QStringLiteral(")升级到新版本(") + NewVersion + u')');
+}
+
+void Form6::Timer1_Timer() {
+    Timer1->stop();
+    Command1_Click();
+}
+
+void Form6::Command1_Click() {
+    if (m_running || m_finished)
+        return;
+    m_running = true;
+    if (List1->count() == 0) {
+        // Nothing to fetch: say so and leave system.ini alone.
+        tg_ErrMassage(QStringLiteral("没有需要升级的文件。"));
+        finish(false);
+        return;
+    }
+    bool allInstalled = true;
+    while (List1->count() > 0 && !m_closeRequested) {
+        List1->setCurrentRow(0);
+        const QString name = List1->item(0)->text();
+        Update_files->setText(QStringLiteral("升级组件:") + name);
+        if (!manifest::isSafeUpdateFileName(name)) {
+            tg_ErrMassage(QStringLiteral("文件名“%1”不是程序文件夹中的文件,已拒绝。").arg(name));
+            allInstalled = false;
+        } else {
+            tg->setURL(BaseUrl + name);
+            tg->setSaveFile(QDir(m_programFolder).filePath(name));
+            QCoreApplication::processEvents();
+            tg->Execute();
+            bool isNumber = false;
+            const qint64 length =
+                tg->GetHeader(QStringLiteral("Content-Length")).toLongLong(&isNumber);
+            if (isNumber)
+                TotalSize = length;
+            QCoreApplication::processEvents();
+            tg->StartDownLoad();
+            allInstalled = allInstalled && tg->installed();
+        }
+        // A failed address empties the list while the step runs; only take what is still there.
+        if (List1->count() > 0)
+            delete List1->takeItem(0);
+    }
+    allInstalled = allInstalled && !m_closeRequested;
+    // The version is recorded only when every file is in place, so an interrupted update is
+    // offered again at the next start.
+    if (allInstalled && !writeProfileString(QStringLiteral("system"), QStringLiteral("Version"),
+                                            NewVersion, IniPath)) {
+        tg_ErrMassage(QStringLiteral("无法记录新版本：") + IniPath);
+        allInstalled = false;
+    }
+    finish(allInstalled);
+}
+
+QString Form6::groupDigits(qint64 n) {
+    if (n == 0)
+        return {};
+    static const QLocale grouping(QLocale::English, QLocale::UnitedStates);
+    return grouping.toString(n);
+}
+
+void Form6::tg_GetData(qint64 Progress) {
+    L->setText(groupDigits(Progress) + u'/' + groupDigits(TotalSize) + QStringLiteral(" bytes"));
+    // The bar counts in 32-bit steps; larger files are scaled down to fit.
+    qint64 max = TotalSize, value = Progress;
+    while (max > INT_MAX || value > INT_MAX) {
+        max /= 1024;
+        value /= 1024;
+    }
+    ProgressBar1->setMax(int(max));
+    ProgressBar1->setValue(int(value));
+}
+
+void Form6::tg_ErrMassage(const QString& Description) {
+    showUpdaterMessage(this, Description);
+}
+
+void Form6::finish(bool allInstalled) {
+    m_running = false;
+    if (m_finished)
+        return;
+    m_finished = true;
+    emit ended(allInstalled);
+}
+
+void Form6::closeEvent(QCloseEvent* event) {
+    // Closing mid-transfer cancels it; files already installed and the recorded version stay.
+    Timer1->stop();
+    if (m_running) {
+        m_closeRequested = true;
+        List1->clear();
+        tg->Cancel();
+    } else {
+        finish(false);
+    }
+    event->accept();
+}
