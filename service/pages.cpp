@@ -169,8 +169,8 @@ QByteArray bannerPage() {
         "<style>html,body{margin:0;height:100%;overflow:hidden}"
         "body{font:12px sans-serif;color:#fff;"
         "background:linear-gradient(160deg,#0b4f6c 0%,#127a7a 60%,#2fa36b 100%)}"
-        ".box{padding:14px 12px}.big{font-size:17px;font-weight:bold;margin-bottom:8px}"
-        ".tip{color:#d6f5e3;line-height:1.6}</style></head>\n<body><div class=\"box\">"
+        ".box{padding:8px 10px}.big{font-size:16px;font-weight:bold;margin-bottom:4px}"
+        ".tip{color:#d6f5e3;line-height:1.45}</style></head>\n<body><div class=\"box\">"
         "<div class=\"big\">一键查时刻</div>"
         "<div class=\"tip\">车次 · 站站 · 车站<br>双击看停靠站<br>右键查票价</div>"
         "</div></body></html>\n"));

@@ -1,7 +1,7 @@
 #include "form2.h"
 
 #include "manifest.h"
-#include "updatertwips.h"
+#include "twips.h"
 
 #include <QCloseEvent>
 #include <QFrame>

@@ -4,7 +4,7 @@
 #include "manifest.h"
 #include "profile.h"
 #include "updatermessages.h"
-#include "updatertwips.h"
+#include "twips.h"
 #include "xp_progressbar.h"
 
 #include <QCloseEvent>

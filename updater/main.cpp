@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     };
 
     if (unattended) {
-        setUpdaterMessageHandler([](const QString& text) {
+        setMessageHandler([](const QString& text) {
             std::fprintf(stderr, "quillon-update: %s\n", text.toLocal8Bit().constData());
         });
         startUpdate();

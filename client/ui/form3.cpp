@@ -58,6 +58,8 @@ Form3::Form3(const QList<TransferEntry>& entries, const QString& caption, Form1*
     note->setFont(songFont(10.5));
     note->setWordWrap(true);
     placeTwips(note, 120, 5160, 5415, 495);
+    // Fonts differ between systems: let the note grow rather than lose its last words.
+    note->resize(note->width(), std::max(note->height(), note->heightForWidth(note->width())));
 
     auto* ok = new SkinButton(SkinLook::LeftCommand, this);
     ok->setObjectName(QStringLiteral("LeftCommand1"));

@@ -1,39 +1,88 @@
-// Renders the main window after a train query, for the README: quillon-screenshot OUT.png
-// [BASE [TRAIN]]. Needs a display (Xvfb will do) and a running timetable service at BASE.
+// Draws the client's windows for the README: quillon-screenshot OUT.png BASE [main|detail|
+// transfer|fare]. Needs a display (Xvfb will do) and a running bundled service at BASE.
 #include "form1.h"
+#include "form2.h"
 #include "program.h"
 #include "skinbutton.h"
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QScreen>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+void saveAndQuit(QWidget* window, const QString& path) {
+    QCoreApplication::exit(window->grab().save(path) ? 0 : 1);
+}
+
+// Takes the picture of the next modal window once it has painted, then closes it.
+void grabModal(const QString& path, const std::function<void(QWidget*)>& prepare = {}) {
+    auto* poll = new QTimer(qApp);
+    poll->setInterval(50);
+    QObject::connect(poll, &QTimer::timeout, [poll, path, prepare] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        poll->stop();
+        if (prepare)
+            prepare(modal);
+        QTimer::singleShot(800, modal, [modal, path] {
+            const bool saved = modal->grab().save(path);
+            modal->close();
+            QCoreApplication::exit(saved ? 0 : 1);
+        });
+    });
+    poll->start();
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 2) {
-        qCritical("usage: quillon-screenshot OUT.png [BASE [TRAIN]]");
+    if (args.size() < 3) {
+        qCritical("usage: quillon-screenshot OUT.png BASE [main|detail|transfer|fare]");
         return 2;
     }
-    if (args.size() > 2) {
-        Program::Services.timetable = args[2];
-        Program::Services.banner = args[2] + QStringLiteral("banner.html");
-    }
+    const QString out = args[1], base = args[2], window = args.value(3, QStringLiteral("main"));
+    Program::Services.timetable = base;
+    Program::Services.fare = base + QStringLiteral("fare/");
+    Program::Services.banner = base + QStringLiteral("banner.html");
+
     QTemporaryDir folder;
     Form1 form(folder.path());
     form.show();
-    form.findChild<QLineEdit*>(QStringLiteral("Text3"))
-        ->setText(args.value(3, QStringLiteral("G")));
     QTimer::singleShot(300, &form, [&] {
+        if (window == u"transfer") {
+            grabModal(out, [&](QWidget* modal) {
+                auto* list = modal->findChild<QListWidget*>(QStringLiteral("ListView1"));
+                list->setCurrentRow(0);
+            });
+            form.LZCommand1_Click(1);
+            form.findChild<QLineEdit*>(QStringLiteral("Text1[0]"))->setText(QStringLiteral("拉萨"));
+            form.findChild<QLineEdit*>(QStringLiteral("Text1[1]"))->setText(QStringLiteral("上海"));
+            form.SZCommand2_Click();
+            return;
+        }
+        form.findChild<QLineEdit*>(QStringLiteral("Text3"))
+            ->setText(window == u"main" ? QStringLiteral("G") : QStringLiteral("K7"));
         form.SZCommand1_Click();
-        // Give the banner a moment to load before the picture is taken.
-        QTimer::singleShot(2500, &form, [&] {
-            const bool saved = form.grab().save(args[1]);
-            QCoreApplication::exit(saved ? 0 : 1);
-        });
+        QTreeWidget* list = form.listView(TrainList::ListView1);
+        list->setCurrentItem(list->topLevelItem(0));
+        if (window == u"fare") {
+            grabModal(out);
+            form.SearchPJ_Click();
+        } else if (window == u"detail") {
+            form.ListView1_DblClick();
+            QTimer::singleShot(2500, &form, [&] { saveAndQuit(form.detailWindow(), out); });
+        } else {
+            // Give the banner a moment to load before the picture is taken.
+            QTimer::singleShot(2500, &form, [&] { saveAndQuit(&form, out); });
+        }
     });
     return app.exec();
 }

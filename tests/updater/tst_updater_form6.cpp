@@ -40,11 +40,11 @@ void TestForm6::init() {
     QVERIFY(m_dir->isValid());
     QVERIFY(writeProfileString("system", "Version", "3.0", m_dir->filePath("system.ini")));
     m_messages.clear();
-    setUpdaterMessageHandler([this](const QString& text) { m_messages.append(text); });
+    setMessageHandler([this](const QString& text) { m_messages.append(text); });
 }
 
 void TestForm6::cleanup() {
-    setUpdaterMessageHandler({});
+    setMessageHandler({});
 }
 
 QString TestForm6::iniText() const {

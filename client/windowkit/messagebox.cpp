@@ -1,6 +1,4 @@
-#include "messages.h"
-
-#include <QMessageBox>
+#include "messagebox.h"
 
 namespace {
 MessageHandler& handler() {
@@ -9,12 +7,14 @@ MessageHandler& handler() {
 }
 } // namespace
 
-void showMessage(QWidget* parent, const QString& text) {
+void showMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon,
+                    const QString& title) {
     if (handler()) {
         handler()(text);
         return;
     }
-    QMessageBox::information(parent, QStringLiteral("信息："), text, QMessageBox::Ok);
+    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.exec();
 }
 
 void setMessageHandler(MessageHandler h) {

@@ -20,3 +20,9 @@ struct Placement {
 inline void placeTwips(QWidget* widget, int left, int top, int width, int height) {
     widget->setGeometry(px(left), px(top), px(width), px(height));
 }
+
+// Names and places a control from its line of a window's table.
+inline void place(QWidget* widget, const Placement& at) {
+    widget->setObjectName(QLatin1String(at.name));
+    placeTwips(widget, at.left, at.top, at.width, at.height);
+}
