@@ -6,7 +6,6 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QSvgRenderer>
 #include <QTest>
 
 Q_DECLARE_METATYPE(SkinLook)
@@ -54,7 +53,6 @@ class SkinButtonTest : public QObject {
 private Q_SLOTS:
     void captionDefaultsToCommand();
     void settingCaptionReprintsOnlyTheNewText();
-    void settingCaptionPaintsBeforeReturning();
     void looksHavePictureSizes_data();
     void looksHavePictureSizes();
     void captionIsPrintedFromItsPoint_data();
@@ -67,8 +65,6 @@ private Q_SLOTS:
     void clickNeedsLeftPressAndReleaseInside();
     void releaseAfterAClickDoesNotClickAgain();
     void largerButtonShowsSurfaceBeyondPicture();
-    void picturesLoadAtTheirSizes_data();
-    void picturesLoadAtTheirSizes();
 };
 
 void SkinButtonTest::captionDefaultsToCommand() {
@@ -91,21 +87,6 @@ void SkinButtonTest::settingCaptionReprintsOnlyTheNewText() {
     const QImage after = render(button);
     QCOMPARE(after, render(fresh));
     QVERIFY(after != before);
-}
-
-void SkinButtonTest::settingCaptionPaintsBeforeReturning() {
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* event) override {
-            paints += event->type() == QEvent::Paint;
-            return false;
-        }
-    } counter;
-    SkinButton button(SkinLook::SZCommand);
-    QVERIFY(showAwayFromPointer(button));
-    button.installEventFilter(&counter);
-    button.setCaption(QStringLiteral("查询"));
-    QVERIFY(counter.paints > 0);
 }
 
 void SkinButtonTest::looksHavePictureSizes_data() {
@@ -255,61 +236,6 @@ void SkinButtonTest::largerButtonShowsSurfaceBeyondPicture() {
     QCOMPARE(image.pixelColor(110, 20), surface);
     QCOMPARE(image.pixelColor(40, 50), surface);
     QVERIFY(image.pixelColor(40, 19) != surface);
-}
-
-void SkinButtonTest::picturesLoadAtTheirSizes_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QSize>("size");
-    const struct {
-        const char* path;
-        int width, height;
-    } pictures[] = {
-        {":/skin/image1.svg", 214, 22},
-        {":/skin/image2.svg", 214, 270},
-        {":/skin/image3.svg", 214, 22},
-        {":/skin/image4.svg", 214, 22},
-        {":/skin/image5.svg", 214, 270},
-        {":/skin/image6.svg", 214, 22},
-        {":/skin/image7.svg", 204, 14},
-        {":/skin/image8.svg", 148, 280},
-        {":/skin/image9.svg", 127, 22},
-        {":/skin/image10.svg", 267, 95},
-        {":/skin/image11.svg", 134, 95},
-        {":/skin/image12.svg", 179, 95},
-        {":/buttons/lz.svg", 166, 54},
-        {":/buttons/lz_hover.svg", 166, 54},
-        {":/buttons/bz.svg", 42, 40},
-        {":/buttons/bz_hover.svg", 42, 40},
-        {":/buttons/nz.svg", 42, 40},
-        {":/buttons/nz_hover.svg", 42, 40},
-        {":/buttons/sz.svg", 68, 46},
-        {":/buttons/sz_hover.svg", 68, 46},
-        {":/buttons/left.svg", 80, 38},
-        {":/buttons/left_hover.svg", 80, 38},
-        {":/buttons/right.svg", 82, 38},
-        {":/buttons/right_hover.svg", 82, 38},
-        {":/labels/picture1.svg", 86, 80},
-        {":/labels/image1.svg", 83, 79},
-        {":/labels/image2.svg", 83, 79},
-        {":/labels/image4.svg", 83, 79},
-        {":/labels/image3.svg", 308, 68},
-        {":/about.svg", 310, 203},
-        {":/icon.svg", 64, 64},
-        {":/transfer_city.svg", 32, 32},
-        {":/detail_banner.svg", 496, 27},
-        {":/fare_header.svg", 780, 96},
-    };
-    for (const auto& picture : pictures)
-        QTest::newRow(picture.path)
-            << QString::fromLatin1(picture.path) << QSize(picture.width, picture.height);
-}
-
-void SkinButtonTest::picturesLoadAtTheirSizes() {
-    QFETCH(QString, path);
-    QFETCH(QSize, size);
-    QSvgRenderer renderer(path);
-    QVERIFY(renderer.isValid());
-    QCOMPARE(renderer.defaultSize(), size);
 }
 
 QTEST_MAIN(SkinButtonTest)
