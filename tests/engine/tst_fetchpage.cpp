@@ -1,3 +1,5 @@
+#include "loopbackserver.h"
+
 #include "module1.h"
 #include "pagefetcher.h"
 
@@ -11,31 +13,6 @@
 #include <thread>
 
 using namespace std::chrono_literals;
-
-// A small HTTP server on 127.0.0.1 with a port the system picks, stopped by the test.
-class LoopbackServer {
-public:
-    httplib::Server server;
-
-    void start() {
-        m_port = server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { server.listen_after_bind(); });
-        while (!server.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ~LoopbackServer() {
-        server.stop();
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    QUrl url(const char* path) const {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(QLatin1String(path)));
-    }
-
-private:
-    int m_port = 0;
-    std::thread m_thread;
-};
 
 namespace {
 const char* const kGb2312 = "text/html; charset=gb2312";
