@@ -172,7 +172,7 @@ QByteArray bannerPage() {
         ".box{padding:8px 10px}.big{font-size:16px;font-weight:bold;margin-bottom:4px}"
         ".tip{color:#d6f5e3;line-height:1.45}</style></head>\n<body><div class=\"box\">"
         "<div class=\"big\">一键查时刻</div>"
-        "<div class=\"tip\">车次 · 站站 · 车站<br>双击看停靠站<br>右键查票价</div>"
+        "<div class=\"tip\">车次 · 站站 · 车站<br>双击停靠站 · 右键票价</div>"
         "</div></body></html>\n"));
 }
 
