@@ -23,17 +23,12 @@ Form2::Form2(QWidget* owner)
     banner->setObjectName(QStringLiteral("Image1"));
     placeTwips(banner, 0, 0, 7455, 405);
 
-    auto* ok = new SkinButton(SkinLook::LeftCommand, this);
-    ok->setObjectName(QStringLiteral("LeftCommand1"));
-    ok->setCaption(QStringLiteral(" 确定"));
-    placeTwips(ok, 4800, 5520, 1200, 600);
-    connect(ok, &SkinButton::Click, this, &Form2::LeftCommand1_Click);
-
-    auto* cancel = new SkinButton(SkinLook::RightCommand, this);
-    cancel->setObjectName(QStringLiteral("RightCommand1"));
-    cancel->setCaption(QStringLiteral(" 取消"));
-    placeTwips(cancel, 6120, 5520, 1200, 600);
-    connect(cancel, &SkinButton::Click, this, &Form2::RightCommand1_Click);
+    connect(placeSkinButton(this, SkinLook::LeftCommand, "LeftCommand1", QStringLiteral(" 确定"),
+                            4800, 5520, 1200, 600),
+            &SkinButton::Click, this, &Form2::LeftCommand1_Click);
+    connect(placeSkinButton(this, SkinLook::RightCommand, "RightCommand1", QStringLiteral(" 取消"),
+                            6120, 5520, 1200, 600),
+            &SkinButton::Click, this, &Form2::RightCommand1_Click);
 
     WebBrowser1 = new QWebEngineView(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));

@@ -61,17 +61,12 @@ Form3::Form3(const QList<TransferEntry>& entries, const QString& caption, Form1*
     // Fonts differ between systems: let the note grow rather than lose its last words.
     note->resize(note->width(), std::max(note->height(), note->heightForWidth(note->width())));
 
-    auto* ok = new SkinButton(SkinLook::LeftCommand, this);
-    ok->setObjectName(QStringLiteral("LeftCommand1"));
-    ok->setCaption(QStringLiteral(" 确定"));
-    placeTwips(ok, 6000, 5160, 1200, 600);
-    connect(ok, &SkinButton::Click, this, &Form3::LeftCommand1_Click);
-
-    auto* cancel = new SkinButton(SkinLook::RightCommand, this);
-    cancel->setObjectName(QStringLiteral("RightCommand1"));
-    cancel->setCaption(QStringLiteral(" 取消"));
-    placeTwips(cancel, 7320, 5160, 1200, 600);
-    connect(cancel, &SkinButton::Click, this, &Form3::RightCommand1_Click);
+    connect(placeSkinButton(this, SkinLook::LeftCommand, "LeftCommand1", QStringLiteral(" 确定"),
+                            6000, 5160, 1200, 600),
+            &SkinButton::Click, this, &Form3::LeftCommand1_Click);
+    connect(placeSkinButton(this, SkinLook::RightCommand, "RightCommand1", QStringLiteral(" 取消"),
+                            7320, 5160, 1200, 600),
+            &SkinButton::Click, this, &Form3::RightCommand1_Click);
 }
 
 void Form3::ListView1_Click() {

@@ -49,3 +49,7 @@ private:
     bool m_hovered = false;
     bool m_pressed = false;
 };
+
+// A button of `look` named `name`, captioned and placed in twips within `parent`.
+SkinButton* placeSkinButton(QWidget* parent, SkinLook look, const char* name,
+                            const QString& caption, int left, int top, int width, int height);
