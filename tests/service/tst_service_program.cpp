@@ -35,6 +35,7 @@ private slots:
     void servesGivenDataAndStopsOnSignal();
     void refusesBadStart_data();
     void refusesBadStart();
+    void startsOnDayWithoutServiceNamingCoveredDates();
 };
 
 void TestServiceProgram::servesGivenDataAndStopsOnSignal_data() {
@@ -119,6 +120,28 @@ void TestServiceProgram::refusesBadStart() {
     const QString err = QString::fromUtf8(process.readAllStandardError());
     QVERIFY2(err.contains(message), qPrintable(err));
     QVERIFY(process.readAllStandardOutput().isEmpty());
+}
+
+void TestServiceProgram::startsOnDayWithoutServiceNamingCoveredDates() {
+    QTemporaryDir feed;
+    QVERIFY(writeFeedFolder(feed.path(), smallFeed));
+    QProcess process;
+    auto cleanup = qScopeGuard([&] {
+        process.kill();
+        process.waitForFinished(5000);
+    });
+    // A Saturday: the one train runs on weekdays only.
+    process.start(QStringLiteral(QUILLON_SERVICE_BIN),
+                  {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--gtfs"),
+                   feed.path(), QStringLiteral("--date"), QStringLiteral("20250301")});
+    QTRY_VERIFY_WITH_TIMEOUT(process.canReadLine(), 10000);
+    QVERIFY(process.readLine().startsWith("quillon-service listening on http://127.0.0.1:"));
+    QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitCode(), 0);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(err.contains("no trains run on 20250301; the feed covers 2025-01-01 to 2025-12-31"),
+             qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestServiceProgram)
