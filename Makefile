@@ -16,9 +16,12 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-# Starts the bundled timetable service on 127.0.0.1 and the client against it.
+# Starts the bundled timetable service on 127.0.0.1 and the client against it: on the
+# built-in sample, or on a GTFS feed with GTFS=path/to/feed.zip (DATE=YYYYMMDD picks the day).
+GTFS ?=
+DATE ?=
 run: build
-	@scripts/run $(BUILD)
+	@GTFS="$(GTFS)" DATE="$(DATE)" scripts/run $(BUILD)
 
 # The main window after a train query, for the README.
 screenshot: build

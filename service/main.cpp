@@ -1,8 +1,9 @@
-#include "dataset.h"
 #include "server.h"
+#include "timetable.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDate>
 
 #include <atomic>
 #include <csignal>
@@ -16,6 +17,29 @@ constexpr int defaultPort = 18730; // the port in the client's built-in service 
 
 void fail(const QString& message) {
     std::fprintf(stderr, "quillon-service: %s\n", qPrintable(message));
+}
+
+// The feed at path, or the built-in sample for an empty path, with what was skipped on
+// stderr.
+std::optional<Timetable> loadTimetable(const QString& path, QDate day, QString* error) {
+    if (path.isEmpty())
+        return Timetable::loadBuiltIn(error, day);
+    LoadReport report;
+    std::optional<Timetable> data = Timetable::load(path, day, &report, error);
+    if (!data)
+        return data;
+    for (const QString& line : report.faults.summary())
+        fail(line);
+    if (data->trains().isEmpty()) {
+        const QString dayText = day.toString(QStringLiteral("yyyyMMdd"));
+        fail(report.coveredDates.isEmpty()
+                 ? QStringLiteral("no trains run on %1: the feed names no day of service")
+                       .arg(dayText)
+                 : QStringLiteral("no trains run on %1; the feed covers %2 (choose a day with "
+                                  "--date YYYYMMDD)")
+                       .arg(dayText, report.coveredDates));
+    }
+    return data;
 }
 
 } // namespace
@@ -34,7 +58,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("quillon-service"));
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Local timetable service with built-in sample data."));
+        QStringLiteral("Local timetable service: a GTFS feed, or the built-in sample."));
     parser.addHelpOption();
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("Port to listen on; 0 picks a free one."),
@@ -42,15 +66,19 @@ int main(int argc, char** argv) {
     const QCommandLineOption hostOption(QStringLiteral("host"),
                                         QStringLiteral("Address to listen on."),
                                         QStringLiteral("HOST"), QStringLiteral("127.0.0.1"));
-    const QCommandLineOption dataOption(QStringLiteral("data"),
-                                        QStringLiteral("Timetable file instead of the sample."),
-                                        QStringLiteral("FILE"));
+    const QCommandLineOption gtfsOption(
+        QStringLiteral("gtfs"),
+        QStringLiteral("GTFS feed (folder or .zip) to serve instead of the built-in sample."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption dateOption(QStringLiteral("date"),
+                                        QStringLiteral("Service day to serve; default today."),
+                                        QStringLiteral("YYYYMMDD"));
     const QCommandLineOption releaseOption(
         QStringLiteral("release"),
         QStringLiteral("Release folder offered to the update check: version.txt, notes.txt and "
                        "the update files."),
         QStringLiteral("DIR"));
-    parser.addOptions({portOption, hostOption, dataOption, releaseOption});
+    parser.addOptions({portOption, hostOption, gtfsOption, dateOption, releaseOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {
         fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
@@ -65,10 +93,19 @@ int main(int argc, char** argv) {
     }
     const QString host = parser.value(hostOption);
 
+    QDate day = QDate::currentDate();
+    if (parser.isSet(dateOption)) {
+        day = QDate::fromString(parser.value(dateOption), QStringLiteral("yyyyMMdd"));
+        if (!day.isValid()) {
+            fail(QStringLiteral("bad date \"%1\" (expected YYYYMMDD)")
+                     .arg(parser.value(dateOption)));
+            return 2;
+        }
+    }
+
     QString error;
-    std::optional<Dataset> data = parser.isSet(dataOption)
-                                      ? Dataset::loadFile(parser.value(dataOption), &error)
-                                      : Dataset::loadBuiltIn(&error);
+    std::optional<Timetable> data =
+        loadTimetable(parser.isSet(gtfsOption) ? parser.value(gtfsOption) : QString(), day, &error);
     if (!data) {
         fail(error);
         return 1;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dataset.h"
+#include "timetable.h"
 
 #include <QByteArray>
 #include <QString>

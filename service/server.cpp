@@ -83,7 +83,7 @@ QByteArray noTrainPage(const QString& heading) {
     return pages::messagePage(heading, pages::noTrainPhrase);
 }
 
-QByteArray trainNumberAnswer(const Dataset& data, const QString& number) {
+QByteArray trainNumberAnswer(const Timetable& data, const QString& number) {
     const QString heading = QStringLiteral("车次 %1 的查询结果").arg(number);
     const QList<TrainListRow> rows = data.trainsByNumber(number);
     if (rows.isEmpty())
@@ -91,7 +91,7 @@ QByteArray trainNumberAnswer(const Dataset& data, const QString& number) {
     return pages::trainListPage(pages::ListKind::TrainNumber, heading, rows);
 }
 
-QByteArray stationToStationAnswer(const Dataset& data, const QString& from, const QString& to) {
+QByteArray stationToStationAnswer(const Timetable& data, const QString& from, const QString& to) {
     const QString heading = QStringLiteral("%1 到 %2 的列车").arg(from, to);
     if (!data.hasStation(from))
         return pages::messagePage(heading, pages::noDeparturePhrase);
@@ -106,13 +106,14 @@ QByteArray stationToStationAnswer(const Dataset& data, const QString& from, cons
     return noTrainPage(heading);
 }
 
-QByteArray stationAnswer(const Dataset& data, const QString& station) {
+QByteArray stationAnswer(const Timetable& data, const QString& station) {
     return pages::trainListPage(pages::ListKind::Station,
                                 QStringLiteral("经过 %1 的列车").arg(station),
                                 data.trainsAtStation(station));
 }
 
-QByteArray legAnswer(const Dataset& data, const std::optional<QString>& from, const QString& city) {
+QByteArray legAnswer(const Timetable& data, const std::optional<QString>& from,
+                     const QString& city) {
     const QString heading = from ? QStringLiteral("%1 到 %2 的列车").arg(*from, city)
                                  : QStringLiteral("到达 %1 的列车").arg(city);
     const QList<TrainListRow> rows = data.legTrains(from.value_or(QString()), city);
@@ -129,14 +130,14 @@ void setPage(httplib::Response& res, const QByteArray& page) {
 } // namespace
 
 struct TimetableServer::Impl {
-    Dataset data;
+    Timetable data;
     Release release = installedRelease();
     SessionStore sessions;
     httplib::Server http;
     std::atomic<bool> serving{false};
     std::atomic<bool> stopRequested{false};
 
-    explicit Impl(Dataset d)
+    explicit Impl(Timetable d)
         : data(std::move(d)) {
         // Headers and body go out in separate writes; without this each answer waits for the
         // client's delayed acknowledgement.
@@ -200,7 +201,7 @@ struct TimetableServer::Impl {
     }
 };
 
-TimetableServer::TimetableServer(Dataset data)
+TimetableServer::TimetableServer(Timetable data)
     : d(std::make_unique<Impl>(std::move(data))) {}
 
 TimetableServer::~TimetableServer() {

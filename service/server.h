@@ -1,17 +1,17 @@
 #pragma once
 
-#include "dataset.h"
+#include "timetable.h"
 #include "release.h"
 
 #include <QString>
 
 #include <memory>
 
-// The timetable service over HTTP. Answers are built from a read-only Dataset, so the
+// The timetable service over HTTP. Answers are built from a read-only Timetable, so the
 // server's worker threads share it without locking; only the session table is guarded.
 class TimetableServer {
 public:
-    explicit TimetableServer(Dataset data);
+    explicit TimetableServer(Timetable data);
     ~TimetableServer();
     TimetableServer(const TimetableServer&) = delete;
     TimetableServer& operator=(const TimetableServer&) = delete;

@@ -235,7 +235,7 @@ QByteArray farePage(const Train& train) {
     return document(train.number + QStringLiteral(" 次列车票价"), fareCss, body);
 }
 
-QByteArray trainDetailAnswer(const Dataset& data, const QString& number, bool framed) {
+QByteArray trainDetailAnswer(const Timetable& data, const QString& number, bool framed) {
     const Train* train = number.isEmpty() ? nullptr : data.findTrain(number);
     if (!train)
         return messagePage(QStringLiteral("列车详情"),
@@ -243,7 +243,7 @@ QByteArray trainDetailAnswer(const Dataset& data, const QString& number, bool fr
     return framed ? trainFramePage(*train) : trainStopsPage(*train);
 }
 
-QByteArray fareAnswer(const Dataset& data, const QString& number) {
+QByteArray fareAnswer(const Timetable& data, const QString& number) {
     const Train* train = number.isEmpty() ? nullptr : data.findTrain(number);
     if (!train)
         return messagePage(QStringLiteral("票价查询"), noFarePhrase);

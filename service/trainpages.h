@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dataset.h"
+#include "timetable.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,8 +21,8 @@ QByteArray trainFramePage(const Train& train);
 QByteArray farePage(const Train& train);
 
 // Answers for a requested number (any case); unknown or empty numbers get the phrases above.
-QByteArray trainDetailAnswer(const Dataset& data, const QString& number, bool framed);
-QByteArray fareAnswer(const Dataset& data, const QString& number);
+QByteArray trainDetailAnswer(const Timetable& data, const QString& number, bool framed);
+QByteArray fareAnswer(const Timetable& data, const QString& number);
 
 } // namespace pages
 

@@ -28,7 +28,7 @@ QList<QStringList> expectedRows(const QList<TrainListRow>& rows, TrainList list)
     return table;
 }
 
-QStringList stationNames(const Dataset& data) {
+QStringList stationNames(const Timetable& data) {
     QStringList names;
     for (const Train& train : data.trains()) {
         for (const TrainStop& stop : train.stops) {
@@ -55,13 +55,13 @@ private Q_SLOTS:
 private:
     QueryReport run(const QueryPlan& plan) { return runQuery(PageFetcher::shared(), plan); }
 
-    std::optional<Dataset> m_data;
+    std::optional<Timetable> m_data;
     std::unique_ptr<InProcessService> m_service;
 };
 
 void RoundTripTest::initTestCase() {
     QString error;
-    m_data = Dataset::loadBuiltIn(&error);
+    m_data = Timetable::loadBuiltIn(&error);
     QVERIFY2(m_data, qPrintable(error));
     QVERIFY(m_data->trains().size() >= 40);
     m_service = std::make_unique<InProcessService>(*m_data);

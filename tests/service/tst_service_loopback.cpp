@@ -69,7 +69,7 @@ private:
 
 void TestServiceLoopback::initTestCase() {
     QString error;
-    std::optional<Dataset> data = Dataset::loadBuiltIn(&error);
+    std::optional<Timetable> data = Timetable::loadBuiltIn(&error);
     QVERIFY2(data, qPrintable(error));
     m_server = std::make_unique<TimetableServer>(std::move(*data));
     m_port = m_server->bind(QStringLiteral("127.0.0.1"), 0);

@@ -1,3 +1,4 @@
+#include "feedtext.h"
 #include "pages.h"
 
 #include <QtTest>
@@ -6,7 +7,26 @@
 
 #include <csignal>
 
-// Runs the built program: the ready line scripts wait for, --data, exit codes, stop signals.
+// Runs the built program: the ready line scripts wait for, --gtfs and --date, exit codes,
+// stop signals.
+namespace {
+
+// One train X1 甲→乙 on weekdays of 2025, and a row with an impossible time.
+const QByteArray smallFeed = "== stops.txt\nstop_id,stop_name,stop_lat,stop_lon\n"
+                             "a,甲,30,110\nb,乙,31,110\n"
+                             "== routes.txt\nroute_id,route_type\nr,2\n"
+                             "== trips.txt\nroute_id,service_id,trip_id,trip_short_name\n"
+                             "r,wk,t1,X1\n"
+                             "== calendar.txt\nservice_id,monday,tuesday,wednesday,thursday,"
+                             "friday,saturday,sunday,start_date,end_date\n"
+                             "wk,1,1,1,1,1,0,0,20250101,20251231\n"
+                             "== stop_times.txt\n"
+                             "trip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
+                             "t1,08:00:00,08:00:00,a,1\nt1,09:30:00,09:30:00,b,2\n"
+                             "t1,25:61:00,25:61:00,b,3\n";
+
+} // namespace
+
 class TestServiceProgram : public QObject {
     Q_OBJECT
 
@@ -25,18 +45,16 @@ void TestServiceProgram::servesGivenDataAndStopsOnSignal_data() {
 
 void TestServiceProgram::servesGivenDataAndStopsOnSignal() {
     QFETCH(int, signal);
-    QTemporaryFile data;
-    QVERIFY(data.open());
-    data.write("train X1 快速\n甲 - 08:00 0 0\n乙 09:30 - 0 120\n");
-    data.close();
+    QTemporaryDir feed;
+    QVERIFY(writeFeedFolder(feed.path(), smallFeed));
     QProcess process;
     auto cleanup = qScopeGuard([&] {
         process.kill();
         process.waitForFinished(5000);
     });
-    process.start(
-        QStringLiteral(QUILLON_SERVICE_BIN),
-        {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"), data.fileName()});
+    process.start(QStringLiteral(QUILLON_SERVICE_BIN),
+                  {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--gtfs"),
+                   feed.path(), QStringLiteral("--date"), QStringLiteral("20250303")});
     QTRY_VERIFY_WITH_TIMEOUT(process.canReadLine(), 10000);
     static const QRegularExpression ready(
         QStringLiteral("^quillon-service listening on http://127\\.0\\.0\\.1:(\\d+)/\n$"));
@@ -55,6 +73,8 @@ void TestServiceProgram::servesGivenDataAndStopsOnSignal() {
     QVERIFY(process.waitForFinished(5000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(err.contains("1 row skipped: bad time (first at stop_times.txt:4)"), qPrintable(err));
 }
 
 void TestServiceProgram::refusesBadStart_data() {
@@ -65,10 +85,17 @@ void TestServiceProgram::refusesBadStart_data() {
 
     QTest::newRow("port not a number")
         << QByteArray() << QStringList{"--port", "http"} << 2 << "bad port \"http\"";
-    QTest::newRow("missing data file") << QByteArray() << QStringList{"--data", "/nonexistent/t"}
-                                       << 1 << "cannot read /nonexistent/t";
-    QTest::newRow("bad data line") << QByteArray("train X1 快速\n甲 - 08:00 0 0\n乙 7:30 - 0 9\n")
-                                   << QStringList{} << 1 << ": line 3: bad time \"7:30\"";
+    QTest::newRow("missing feed") << QByteArray() << QStringList{"--gtfs", "/nonexistent/t"} << 1
+                                  << "/nonexistent/t: no such file or folder";
+    QTest::newRow("bad date") << QByteArray() << QStringList{"--date", "20250230"} << 2
+                              << "bad date \"20250230\"";
+    QTest::newRow("feed without stop times")
+        << smallFeed.left(smallFeed.indexOf("== stop_times.txt")) << QStringList{} << 1
+        << "stop_times.txt: missing from the feed";
+    QByteArray noName = smallFeed;
+    noName.replace("stop_id,stop_name,", "stop_id,name,");
+    QTest::newRow("missing column")
+        << noName << QStringList{} << 1 << "stops.txt:1: missing column stop_name";
 }
 
 void TestServiceProgram::refusesBadStart() {
@@ -76,12 +103,10 @@ void TestServiceProgram::refusesBadStart() {
     QFETCH(QStringList, args);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    QTemporaryFile file;
+    QTemporaryDir feed;
     if (!data.isEmpty()) {
-        QVERIFY(file.open());
-        file.write(data);
-        file.close();
-        args << QStringLiteral("--data") << file.fileName();
+        QVERIFY(writeFeedFolder(feed.path(), data));
+        args << QStringLiteral("--gtfs") << feed.path();
     }
     QProcess process;
     process.start(QStringLiteral(QUILLON_SERVICE_BIN), args);

@@ -17,10 +17,10 @@ QString clientText(const QByteArray& page) {
     return pages::fromGb(page).remove(u'"');
 }
 
-const Dataset& sample() {
-    static const Dataset data = [] {
+const Timetable& sample() {
+    static const Timetable data = [] {
         QString error;
-        std::optional<Dataset> d = Dataset::loadBuiltIn(&error);
+        std::optional<Timetable> d = Timetable::loadBuiltIn(&error);
         if (!d)
             qFatal("sample data: %s", qPrintable(error));
         return *d;
@@ -163,7 +163,7 @@ void TestServiceTrainPages::detailFrameLeadsToStopPage() {
     const QByteArray stopPage = QByteArray("show_train.asp?cc=") + train.number.toLatin1();
 
     // Train-number rows carry "show_" + the station rows' link, which opens the stop page.
-    const QString link = Dataset::detailLink(train.number);
+    const QString link = Timetable::detailLink(train.number);
     QVERIFY(!opensDirectly(link));
     QCOMPARE(detailAddress(base, QStringLiteral("show_") + link), base.toLatin1() + stopPage);
 

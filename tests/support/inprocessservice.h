@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dataset.h"
+#include "timetable.h"
 #include "server.h"
 
 #include <QString>
@@ -13,7 +13,7 @@
 // picks; stopped when the object goes.
 class InProcessService {
 public:
-    explicit InProcessService(const Dataset& data)
+    explicit InProcessService(const Timetable& data)
         : m_server(std::make_unique<TimetableServer>(data)) {
         m_port = m_server->bind(QStringLiteral("127.0.0.1"), 0);
         if (m_port > 0)

@@ -58,7 +58,7 @@ private:
     QLineEdit* box(const QString& name) { return m_form->findChild<QLineEdit*>(name); }
 
     QTemporaryDir m_folder;
-    std::optional<Dataset> m_data;
+    std::optional<Timetable> m_data;
     std::unique_ptr<InProcessService> m_service;
     std::unique_ptr<Form1> m_form;
     QStringList m_messages;
@@ -68,7 +68,7 @@ private:
 
 void Form1Test::initTestCase() {
     QString error;
-    m_data = Dataset::loadBuiltIn(&error);
+    m_data = Timetable::loadBuiltIn(&error);
     QVERIFY2(m_data, qPrintable(error));
     m_service = std::make_unique<InProcessService>(*m_data);
     Program::Services.timetable = m_service->base();

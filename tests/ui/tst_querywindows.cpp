@@ -42,7 +42,7 @@ private:
     void selectRow(TrainList list, int row);
 
     QTemporaryDir m_folder;
-    std::optional<Dataset> m_data;
+    std::optional<Timetable> m_data;
     std::unique_ptr<InProcessService> m_service;
     std::unique_ptr<Form1> m_form;
     QStringList m_messages;
@@ -50,7 +50,7 @@ private:
 
 void QueryWindowsTest::initTestCase() {
     QString error;
-    m_data = Dataset::loadBuiltIn(&error);
+    m_data = Timetable::loadBuiltIn(&error);
     QVERIFY2(m_data, qPrintable(error));
     m_service = std::make_unique<InProcessService>(*m_data);
     Program::Services.timetable = m_service->base();
