@@ -1,6 +1,7 @@
 #include "server.h"
 
 #include "pages.h"
+#include "stationlist.h"
 #include "updateroutes.h"
 #include "trainpages.h"
 
@@ -152,6 +153,13 @@ struct TimetableServer::Impl {
         });
         http.Get(R"(/show_findresult\.asp)",
                  [this](const httplib::Request& req, httplib::Response& res) { find(req, res); });
+        // The client completes station names from this list.
+        const QByteArray stationList = stationListPage(data.stations());
+        http.Get("/stations.txt", [stationList](const httplib::Request&, httplib::Response& res) {
+            res.set_content(stationList.constData(), size_t(stationList.size()),
+                            "text/plain; charset=gb2312");
+            res.set_header("Cache-Control", "no-cache");
+        });
         http.Get("/banner.html", [](const httplib::Request&, httplib::Response& res) {
             setPage(res, pages::bannerPage());
         });

@@ -404,8 +404,8 @@ int Timetable::stationId(const QString& name) const {
     return m_stationIds.value(displayName(name), -1);
 }
 
-QList<StationSummary> Timetable::stations() const {
-    QList<StationSummary> list;
+QList<StationListEntry> Timetable::stations() const {
+    QList<StationListEntry> list;
     list.reserve(m_stationNames.size());
     for (qsizetype i = 0; i < m_stationNames.size(); ++i) {
         const int trains = int(m_calls[size_t(i)].size());
@@ -413,7 +413,7 @@ QList<StationSummary> Timetable::stations() const {
             list.append({m_stationNames[i], trains, m_stationLatin[i]});
     }
     std::sort(list.begin(), list.end(),
-              [](const StationSummary& a, const StationSummary& b) { return a.name < b.name; });
+              [](const StationListEntry& a, const StationListEntry& b) { return a.name < b.name; });
     return list;
 }
 

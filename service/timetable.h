@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gtfs/faults.h"
+#include "stationlist.h"
 
 #include <QDate>
 #include <QHash>
@@ -37,13 +38,6 @@ struct Train {
     QList<TrainStop> stops;
 };
 
-// A station as the station list shows it.
-struct StationSummary {
-    QString name;
-    int trains = 0; // trains of the service day calling there
-    QString latin;  // the feed's romanised name (translations.txt), or empty
-};
-
 // "HH:MM" of a clock time (minutes wrapped to one day) and of a duration (hours unbounded).
 QString clockText(int minutes);
 QString durationText(int minutes);
@@ -75,7 +69,7 @@ public:
     const QList<Train>& trains() const { return m_trains; }
     bool hasStation(const QString& name) const { return stationId(name) >= 0; }
     // Every station with its number of trains, sorted by name (code points).
-    QList<StationSummary> stations() const;
+    QList<StationListEntry> stations() const;
 
     // Trains whose number starts with `text` (any case): the exact number first, then by
     // number. Each row runs from the origin to the terminus.

@@ -41,9 +41,9 @@ public:
 
     bool finish(QString* error) {
         if (!m_error && csv_fini(&m_parser, onField, onRecordEnd, this) != 0)
-            fail(QStringLiteral("unterminated quoted field"));
+            fail(QStringLiteral("not CSV: unterminated quoted field"), m_recordLine);
         if (!m_error && !m_headerRead)
-            fail(QStringLiteral("empty file, no header line"));
+            fail(QStringLiteral("empty file, no header line"), 1);
         if (m_error) {
             *error = *m_error;
             return false;

@@ -1,12 +1,213 @@
 #include "gtfs/feed.h"
+#include "timetable.h"
+
+#include "feedtext.h"
 
 #include <QtTest>
+
+// The feed reader on crafted tables: what real exporters write must read the same, a feed
+// that cannot be used must say where, and bad rows must be skipped and counted.
+namespace {
+
+const QByteArray base =
+    "== stops.txt\nstop_id,stop_name\na,甲\nb,乙\n"
+    "== routes.txt\nroute_id,route_type\nr,2\n"
+    "== calendar.txt\n"
+    "service_id,monday,tuesday,wednesday,thursday,friday,saturday,sunday,start_date,end_date\n"
+    "all,1,1,1,1,1,1,1,20240101,20261231\n"
+    "== trips.txt\nroute_id,service_id,trip_id,trip_short_name\nr,all,t,K1\n"
+    "== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
+    "t,08:00:00,08:00:00,a,1\nt,09:00:00,09:00:00,b,2\n";
+
+const QDate day(2025, 6, 2);
+
+struct Loaded {
+    bool ok = false;
+    QString error;
+    gtfs::Faults faults;
+    QString stops; // "甲 08:00,乙 09:00" of the train K1
+};
+
+Loaded load(const QByteArray& changes) {
+    const gtfs::MemorySource source = feedSource(base, changes);
+    gtfs::Feed feed;
+    Loaded result;
+    result.ok = gtfs::readFeed(source, feed, &result.error);
+    if (!result.ok)
+        return result;
+    const Timetable t = Timetable::build(feed, day, &feed.faults);
+    result.faults = feed.faults;
+    if (const Train* train = t.findTrain(QStringLiteral("K1"))) {
+        QStringList stops;
+        for (const TrainStop& s : train->stops)
+            stops << s.station + u' ' + clockText(s.departure >= 0 ? s.departure : s.arrival);
+        result.stops = stops.join(u',');
+    }
+    return result;
+}
+
+} // namespace
 
 class TestServiceFeedReader : public QObject {
     Q_OBJECT
 private slots:
-    void placeholder() {}
+    void readsCsvAsExportersWriteIt_data();
+    void readsCsvAsExportersWriteIt();
+    void refusesUnusableFeedNamingFileAndLine_data();
+    void refusesUnusableFeedNamingFileAndLine();
+    void skipsBadRowsAndCountsThem_data();
+    void skipsBadRowsAndCountsThem();
+    void parsesTimes_data();
+    void parsesTimes();
 };
+
+void TestServiceFeedReader::readsCsvAsExportersWriteIt_data() {
+    QTest::addColumn<QByteArray>("changes");
+    QTest::addColumn<QString>("stops");
+    const QString plain = QStringLiteral("甲 08:00,乙 09:00");
+    QTest::newRow("BOM and CRLF") << QByteArray("== stop_times.txt\n"
+                                                "\xEF\xBB\xBFtrip_id,arrival_time,departure_time,"
+                                                "stop_id,stop_sequence\r\n"
+                                                "t,08:00:00,08:00:00,a,1\r\n"
+                                                "t,09:00:00,09:00:00,b,2\r\n")
+                                  << plain;
+    QTest::newRow("columns in any order, unknown ones ignored")
+        << QByteArray("== stop_times.txt\n"
+                      "stop_sequence,pickup_type,stop_id,departure_time,trip_id,arrival_time\n"
+                      "1,0,a,08:00:00,t,08:00:00\n2,1,b,09:00:00,t,09:00:00\n")
+        << plain;
+    QTest::newRow("quoted fields: comma, doubled quote, line break")
+        << QByteArray("== stops.txt\nstop_id,stop_name\n\"a\",\"甲,东\"\nb,\"乙 \"\"北\"\"\n站\"\n")
+        << QStringLiteral("甲,东 08:00,乙 ＂北＂\n站 09:00");
+    QTest::newRow("no line end at the end, blank lines between")
+        << QByteArray("== stops.txt\nstop_id,stop_name\n\na,甲\n\nb,乙") << plain;
+    QTest::newRow("stop_times out of order, sorted by stop_sequence")
+        << QByteArray("== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,"
+                      "stop_sequence\nt,09:00:00,09:00:00,b,20\nt,08:00:00,08:00:00,a,10\n")
+        << plain;
+}
+
+void TestServiceFeedReader::readsCsvAsExportersWriteIt() {
+    QFETCH(QByteArray, changes);
+    QFETCH(QString, stops);
+    const Loaded loaded = load(changes);
+    QVERIFY2(loaded.ok, qPrintable(loaded.error));
+    QCOMPARE(loaded.faults.summary(), QStringList());
+    QCOMPARE(loaded.stops, stops);
+}
+
+void TestServiceFeedReader::refusesUnusableFeedNamingFileAndLine_data() {
+    QTest::addColumn<QByteArray>("changes");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("missing table")
+        << QByteArray("== trips.txt\n") << "trips.txt: missing from the feed";
+    QTest::newRow("no calendar at all")
+        << QByteArray("== calendar.txt\n")
+        << "calendar.txt and calendar_dates.txt: both missing from the feed";
+    QTest::newRow("missing column") << QByteArray("== trips.txt\nroute_id,trip_id\nr,t\n")
+                                    << "trips.txt:1: missing column service_id";
+    QTest::newRow("missing column after a BOM")
+        << QByteArray("== stops.txt\n\xEF\xBB\xBFstop_name\n甲\n")
+        << "stops.txt:1: missing column stop_id";
+    QTest::newRow("empty table") << QByteArray("== routes.txt\n\n")
+                                 << "routes.txt:1: empty file, no header line";
+    QTest::newRow("quote inside an unquoted field")
+        << QByteArray("== stops.txt\nstop_id,stop_name\na,甲\nb,乙\"站\n")
+        << "stops.txt:3: not CSV";
+    QTest::newRow("quoted field never closed, line of its start")
+        << QByteArray("== stops.txt\nstop_id,stop_name\na,甲\nb,\"乙\nc,丙\n")
+        << "stops.txt:3: not CSV: unterminated quoted field";
+    QTest::newRow("binary file")
+        << QByteArray("== routes.txt\nroute_id,route_type\n\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 52)
+        << "routes.txt:4: not CSV text (NUL byte)";
+}
+
+void TestServiceFeedReader::refusesUnusableFeedNamingFileAndLine() {
+    QFETCH(QByteArray, changes);
+    QFETCH(QString, error);
+    const Loaded loaded = load(changes);
+    QVERIFY(!loaded.ok);
+    QVERIFY2(loaded.error.startsWith(error), qPrintable(loaded.error));
+}
+
+void TestServiceFeedReader::skipsBadRowsAndCountsThem_data() {
+    QTest::addColumn<QByteArray>("changes");
+    QTest::addColumn<QStringList>("summary");
+    QTest::addColumn<QString>("stops");
+    const QByteArray header =
+        "== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
+        "t,08:00:00,08:00:00,a,1\n";
+    QTest::newRow("impossible time, unknown stop, unknown trip")
+        << header + "t,25:61:00,25:61:00,b,2\nt,09:00:00,09:00:00,nowhere,3\n"
+                    "x,09:00:00,09:00:00,b,4\nt,10:00:00,10:00:00,b,5\nt,26:00:00,26:00:00,a,6\n"
+                    "t,1:2:3,,a,7\n"
+        << QStringList{"2 rows skipped: bad time (first at stop_times.txt:3)",
+                       "1 row skipped: unknown stop (first at stop_times.txt:4)",
+                       "1 row skipped: unknown trip (first at stop_times.txt:5)"}
+        << "甲 08:00,乙 10:00,甲 02:00";
+    QTest::newRow("duplicate stop_sequence keeps the first row")
+        << header + "t,09:00:00,09:00:00,b,2\nt,09:30:00,09:30:00,a,2\n"
+        << QStringList{"1 row skipped: duplicate stop_sequence (first at stop_times.txt:4)"}
+        << "甲 08:00,乙 09:00";
+    QTest::newRow("going back in time")
+        << header + "t,07:00:00,07:00:00,b,2\nt,09:00:00,09:00:00,b,3\n"
+        << QStringList{"1 row skipped: time before the previous stop (first at "
+                       "stop_times.txt:3)"}
+        << "甲 08:00,乙 09:00";
+    QTest::newRow("trip left with one stop is no train")
+        << header + "t,xx,09:00:00,b,2\n"
+        << QStringList{"1 row skipped: bad time (first at stop_times.txt:3)",
+                       "1 row skipped: trip with fewer than two timed stops (first at "
+                       "trips.txt:2)"}
+        << "";
+    QTest::newRow("entrance is no stop")
+        << QByteArray("== stops.txt\nstop_id,stop_name,location_type\na,甲,\nb,乙,\ne,口,2\n") +
+               header + "t,08:30:00,08:30:00,e,2\nt,09:00:00,09:00:00,b,3\n"
+        << QStringList{"1 row skipped: stop is an entrance or node (first at "
+                       "stop_times.txt:3)"}
+        << "甲 08:00,乙 09:00";
+    QTest::newRow("trip of an unknown route or service")
+        << QByteArray("== trips.txt\nroute_id,service_id,trip_id,trip_short_name\nr,all,t,K1\n"
+                      "q,all,u,K2\nr,never,v,K3\n")
+        << QStringList{"1 row skipped: unknown route (first at trips.txt:3)",
+                       "1 row skipped: unknown service (first at trips.txt:4)"}
+        << "甲 08:00,乙 09:00";
+    QTest::newRow("bad frequency period")
+        << QByteArray("== frequencies.txt\ntrip_id,start_time,end_time,headway_secs\n"
+                      "t,10:00:00,09:00:00,600\nt,10:00:00,11:00:00,0\n")
+        << QStringList{"2 rows skipped: bad headway or period (first at frequencies.txt:2)"}
+        << "甲 08:00,乙 09:00";
+}
+
+void TestServiceFeedReader::skipsBadRowsAndCountsThem() {
+    QFETCH(QByteArray, changes);
+    QFETCH(QStringList, summary);
+    QFETCH(QString, stops);
+    const Loaded loaded = load(changes);
+    QVERIFY2(loaded.ok, qPrintable(loaded.error));
+    QCOMPARE(loaded.faults.summary(), summary);
+    QCOMPARE(loaded.stops, stops);
+}
+
+void TestServiceFeedReader::parsesTimes_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("seconds");
+    QTest::newRow("morning") << "08:05:09" << 8 * 3600 + 5 * 60 + 9;
+    QTest::newRow("one-digit hour") << "8:05:00" << 8 * 3600 + 300;
+    QTest::newRow("past midnight") << "25:10:00" << 25 * 3600 + 600;
+    QTest::newRow("three days on") << "100:00:00" << 100 * 3600;
+    QTest::newRow("minute 61") << "25:61:00" << -1;
+    QTest::newRow("second 60") << "10:00:60" << -1;
+    QTest::newRow("no seconds") << "10:00" << -1;
+    QTest::newRow("sign") << "-1:00:00" << -1;
+    QTest::newRow("blank inside") << "10: 0:00" << -1;
+}
+
+void TestServiceFeedReader::parsesTimes() {
+    QFETCH(QString, text);
+    QFETCH(int, seconds);
+    QCOMPARE(gtfs::parseTime(text.toStdString()), seconds);
+}
 
 QTEST_APPLESS_MAIN(TestServiceFeedReader)
 #include "tst_service_feedreader.moc"
