@@ -1,0 +1,162 @@
+// A third-party GTFS feed (tests/data/sample-gtfs-feed) served by quillon-service and read
+// back through quillon-query, as a user pointing Quillon at a published feed would see it:
+// platforms under a parent station, trips run by frequency, times past midnight and
+// calendar exceptions.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+const QString airport = QStringLiteral("International Airport (ABC)");
+const QString center = QStringLiteral("City Center");
+const QString museum = QStringLiteral("Awesome Museum");
+
+QString clock(int minutes) {
+    return QStringLiteral("%1:%2")
+        .arg(minutes / 60, 2, 10, QChar(u'0'))
+        .arg(minutes % 60, 2, 10, QChar(u'0'));
+}
+
+// Columns of a train-list row in quillon-query's JSON.
+enum Column { Number = 1, From = 5, Departs = 6, To = 7, Arrives = 8 };
+
+} // namespace
+
+class SampleFeedTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanupTestCase();
+    void answersFromTheFeed_data();
+    void answersFromTheFeed();
+    void trainNotRunningThatDayIsUnknown();
+
+private:
+    QString base(const QString& date);
+    QJsonObject query(const QString& date, const QStringList& args, int expectedExit);
+
+    std::map<QString, std::unique_ptr<QProcess>> m_services; // by service day
+    std::map<QString, QString> m_bases;
+};
+
+void SampleFeedTest::cleanupTestCase() {
+    for (auto& [date, service] : m_services) {
+        service->terminate();
+        QVERIFY(service->waitForFinished(5000));
+    }
+}
+
+// The service on the feed for one service day, started on first use.
+QString SampleFeedTest::base(const QString& date) {
+    if (m_bases.count(date))
+        return m_bases[date];
+    auto service = std::make_unique<QProcess>();
+    service->start(QStringLiteral(QUILLON_SERVICE),
+                   {"--gtfs", QStringLiteral(QUILLON_SAMPLE_FEED), "--date", date, "--port", "0",
+                    "--host", "127.0.0.1"});
+    QByteArray out;
+    while (service->waitForReadyRead(10000)) {
+        out += service->readAllStandardOutput();
+        if (out.contains('\n'))
+            break;
+    }
+    const auto match =
+        QRegularExpression(QStringLiteral("listening on (http://127\\.0\\.0\\.1:\\d+/)"))
+            .match(QString::fromUtf8(out));
+    if (!match.hasMatch())
+        qWarning("service did not start: %s %s", out.constData(),
+                 service->readAllStandardError().constData());
+    m_services[date] = std::move(service);
+    return m_bases[date] = match.captured(1);
+}
+
+QJsonObject SampleFeedTest::query(const QString& date, const QStringList& args, int expectedExit) {
+    const QString address = base(date);
+    if (address.isEmpty())
+        return {};
+    QProcess process;
+    process.start(QStringLiteral(QUILLON_QUERY),
+                  QStringList{"--timetable-base", address, "--format", "json"} + args);
+    if (!process.waitForFinished(30000) || process.exitCode() != expectedExit) {
+        qWarning("quillon-query exited with %d: %s", process.exitCode(),
+                 process.readAllStandardError().constData());
+        return {};
+    }
+    return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+}
+
+void SampleFeedTest::answersFromTheFeed_data() {
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QStringList>("args");
+    // Each expected row: number, departure station, departure clock, arrival station,
+    // arrival clock; "*" matches anything.
+    QTest::addColumn<QList<QStringList>>("rows");
+
+    QList<QStringList> airportToCenter;
+    // A trip at 25:58 runs at 01:58 of the day and sorts first.
+    airportToCenter << QStringList{"DST", airport, "01:58", center, "02:03"};
+    // Every 5 minutes from 08:00 while before 08:59: the stop times are only offsets.
+    for (int minute = 8 * 60; minute < 9 * 60; minute += 5)
+        airportToCenter << QStringList{"Babbage", airport, clock(minute), center,
+                                       clock(minute + 16)};
+    airportToCenter << QStringList{"Babbage", airport, "13:14", center, "13:30"}
+                    // Boards at "Platform 1", shown as the station it belongs to.
+                    << QStringList{"Ada", airport, "15:24", center, "15:35"}
+                    << QStringList{"Cerf", airport, "15:24", center, "15:35"}
+                    // Calls at the airport twice: the first call is the departure.
+                    << QStringList{"Cerf", airport, "19:20", center, "19:50"}
+                    << QStringList{"Cerf", airport, "19:20", center, "19:50"};
+    QTest::newRow("between on a Saturday")
+        << "20190330" << QStringList{"between", airport, center} << airportToCenter;
+
+    QTest::newRow("station with a platform-free stop")
+        << "20190330" << QStringList{"station", museum}
+        << QList<QStringList>{{"Ada", museum, "15:31", "*", "*"},
+                              {"Ada", museum, "17:21", "*", "*"},
+                              {"Cerf", museum, "19:30", "*", "*"},
+                              {"Cerf", museum, "19:30", "*", "*"}};
+
+    // 20 July: the all-day and weekend services are removed by exceptions; the working-day
+    // service still runs (its calendar ends that Saturday), so only its frequency runs remain.
+    QList<QStringList> exceptionDay = airportToCenter.mid(1, 12);
+    QTest::newRow("between on an exception day")
+        << "20190720" << QStringList{"between", airport, center} << exceptionDay;
+}
+
+void SampleFeedTest::answersFromTheFeed() {
+    QFETCH(QString, date);
+    QFETCH(QStringList, args);
+    QFETCH(QList<QStringList>, rows);
+    const QJsonArray got = query(date, args, 0)[u"rows"].toArray();
+    QCOMPARE(got.size(), rows.size());
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QJsonArray row = got[i].toArray();
+        const QStringList actual{row[Number].toString(), row[From].toString(),
+                                 row[Departs].toString(), row[To].toString(),
+                                 row[Arrives].toString()};
+        QStringList expected = rows[i];
+        for (qsizetype k = 0; k < expected.size(); ++k) {
+            if (expected[k] == u"*")
+                expected[k] = actual[k];
+        }
+        QCOMPARE(actual, expected);
+    }
+}
+
+void SampleFeedTest::trainNotRunningThatDayIsUnknown() {
+    // The DST trip runs on 30 March only; Ada's all-day service is removed on 20 July.
+    QCOMPARE(query("20190330", {"train", "DST"}, 0)[u"rows"].toArray().size(), 1);
+    QCOMPARE(query("20190331", {"train", "DST"}, 3)[u"message"].toString(),
+             QStringLiteral("不存在所查询的车次信息。"));
+    QCOMPARE(query("20190720", {"train", "Ada"}, 3)[u"message"].toString(),
+             QStringLiteral("不存在所查询的车次信息。"));
+}
+
+QTEST_GUILESS_MAIN(SampleFeedTest)
+#include "tst_cli_samplefeed.moc"
