@@ -5,6 +5,8 @@
 
 #include "feedtext.h"
 
+#include <QSet>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,8 @@ namespace {
 }
 
 void check(const Timetable& t) {
+    // Runs of one trip share number and ends; asking once for each keeps the check linear.
+    QSet<QString> asked;
     for (const Train& train : t.trains()) {
         if (train.stops.size() < 2)
             fail("a train with fewer than two stops");
@@ -33,10 +37,13 @@ void check(const Timetable& t) {
             previous = s.departure >= 0 ? s.departure : s.arrival;
             km = s.km;
         }
-        if (!t.findTrain(train.number) || t.trainsByNumber(train.number).isEmpty())
-            fail("a train is not found by its number");
         const QString& from = train.stops.first().station;
         const QString& to = train.stops.last().station;
+        if (asked.contains(train.number + u'\n' + from + u'\n' + to))
+            continue;
+        asked.insert(train.number + u'\n' + from + u'\n' + to);
+        if (!t.findTrain(train.number) || t.trainsByNumber(train.number).isEmpty())
+            fail("a train is not found by its number");
         if (from != to && t.trainsBetween(from, to).isEmpty())
             fail("a train is not found between its ends");
         t.transferCities(to, from);
