@@ -78,6 +78,7 @@ void TestServiceProgram::servesGivenDataAndStopsOnSignal() {
     QVERIFY(x1);
     const QString x1Page = pages::fromGb(QByteArray::fromStdString(x1->body));
     QVERIFY(runs ? x1Page.contains("<b>X1</b>") : x1Page.contains(pages::noTrainPhrase));
+    QVERIFY2(!x1Page.contains("样例数据"), "a user's feed is no sample data");
     const httplib::Result k7 = client.Get(path + "K7"); // only in the built-in sample
     QVERIFY(k7 &&
             pages::fromGb(QByteArray::fromStdString(k7->body)).contains(pages::noTrainPhrase));
