@@ -5,6 +5,7 @@
 
 #include "form1.h"
 #include "form4.h"
+#include "form5.h"
 #include "messages.h"
 #include "program.h"
 #include "skinbutton.h"
@@ -58,6 +59,8 @@ private Q_SLOTS:
     void rightReleasePopsUpMenu();
     void closingOpensPortalButTabFourDoesNot();
     void aboutLabelsOpenPortal();
+    void aboutAndPromptAreCentredOnScreen_data();
+    void aboutAndPromptAreCentredOnScreen();
 
 private:
     SkinButton* button(const QString& name) { return m_form->findChild<SkinButton*>(name); }
@@ -424,6 +427,28 @@ void Form1Test::aboutLabelsOpenPortal() {
         QTest::mouseClick(about.findChild<QLabel*>(QStringLiteral("Label1[%1]").arg(i)),
                           Qt::LeftButton);
     QCOMPARE(m_urls.opened.size(), 4);
+}
+
+void Form1Test::aboutAndPromptAreCentredOnScreen_data() {
+    QTest::addColumn<bool>("prompt");
+    QTest::newRow("about") << false;
+    QTest::newRow("update prompt") << true;
+}
+
+void Form1Test::aboutAndPromptAreCentredOnScreen() {
+    QFETCH(bool, prompt);
+    m_form->move(0, 0); // away from the centre, so centring over it would show
+    std::unique_ptr<QDialog> window;
+    if (prompt)
+        window = std::make_unique<Form5>(m_form.get(), [] {});
+    else
+        window = std::make_unique<Form4>(m_form.get());
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QPoint off =
+        window->frameGeometry().center() - m_form->screen()->availableGeometry().center();
+    QVERIFY2(off.manhattanLength() <= 2,
+             qPrintable(QStringLiteral("%1, %2 off the centre").arg(off.x()).arg(off.y())));
 }
 
 QUILLON_UI_TEST_MAIN(Form1Test)
