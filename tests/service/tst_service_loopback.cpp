@@ -59,6 +59,7 @@ private slots:
     void answersEveryQueryInGb2312_data();
     void answersEveryQueryInGb2312();
     void legQueryStartsFromRememberedDeparture();
+    void servesStationListOfTheDay();
     void acceptsRawGbBytes();
 
 private:
@@ -178,6 +179,19 @@ void TestServiceLoopback::legQueryStartsFromRememberedDeparture() {
     QCOMPARE(sessionOf(again), a);
     QCOMPARE(departures(body(client.Get(leg(QStringLiteral("西安北")), asA))),
              QStringList{QStringLiteral("银川")});
+}
+
+void TestServiceLoopback::servesStationListOfTheDay() {
+    httplib::Client client("127.0.0.1", m_port);
+    const httplib::Result res = client.Get("/stations.txt");
+    QVERIFY(res);
+    QCOMPARE(res->status, 200);
+    QCOMPARE(res->get_header_value("Content-Type"), std::string("text/plain; charset=gb2312"));
+    const QStringList lines = body(res).split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY(lines.value(0).startsWith(u'#'));
+    QCOMPARE(lines.size(), 1 + 80); // every station of the sample, each once
+    QVERIFY(lines.contains(QStringLiteral("西安\txian\txa\t17")));
+    QVERIFY(lines.contains(QStringLiteral("重庆北\tchongqingbei\tcqb\t3")));
 }
 
 void TestServiceLoopback::acceptsRawGbBytes() {
