@@ -117,9 +117,9 @@ void TestServiceFeedReader::refusesUnusableFeedNamingFileAndLine_data() {
     QTest::newRow("quoted field never closed, line of its start")
         << QByteArray("== stops.txt\nstop_id,stop_name\na,甲\nb,\"乙\nc,丙\n")
         << "stops.txt:3: not CSV: unterminated quoted field";
-    QTest::newRow("binary file")
-        << QByteArray("== routes.txt\nroute_id,route_type\n\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 52)
-        << "routes.txt:4: not CSV text (NUL byte)";
+    static const char png[] = "== routes.txt\nroute_id,route_type\n\x89PNG\r\n\x1a\n\0\0\0\rIHDR";
+    QTest::newRow("binary file") << QByteArray(png, sizeof png - 1)
+                                 << "routes.txt:4: not CSV text (NUL byte)";
 }
 
 void TestServiceFeedReader::refusesUnusableFeedNamingFileAndLine() {
