@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <zip.h>
+
 // The feed reader on crafted tables: what real exporters write must read the same, a feed
 // that cannot be used must say where, and bad rows must be skipped and counted.
 namespace {
@@ -46,6 +48,27 @@ Loaded load(const QByteArray& changes) {
     return result;
 }
 
+// Writes the tables of `text` into a zip file, each under `folder`.
+bool writeZip(const QString& path, const QByteArray& text, const QString& folder) {
+    int code = 0;
+    zip_t* archive =
+        zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    if (!archive)
+        return false;
+    const QMap<QString, QByteArray> tables = feedTables(text);
+    for (auto it = tables.begin(); it != tables.end(); ++it) {
+        zip_source_t* bytes =
+            zip_source_buffer(archive, it.value().constData(), zip_uint64_t(it.value().size()), 0);
+        if (!bytes || zip_file_add(archive, (folder + it.key()).toUtf8().constData(), bytes,
+                                   ZIP_FL_ENC_UTF_8) < 0) {
+            zip_source_free(bytes);
+            zip_discard(archive);
+            return false;
+        }
+    }
+    return zip_close(archive) == 0; // reads the buffers, which `tables` still holds
+}
+
 } // namespace
 
 class TestServiceFeedReader : public QObject {
@@ -57,6 +80,8 @@ private slots:
     void refusesUnusableFeedNamingFileAndLine();
     void skipsBadRowsAndCountsThem_data();
     void skipsBadRowsAndCountsThem();
+    void opensFoldersAndZipFiles_data();
+    void opensFoldersAndZipFiles();
     void parsesTimes_data();
     void parsesTimes();
 };
@@ -191,6 +216,45 @@ void TestServiceFeedReader::skipsBadRowsAndCountsThem() {
     QVERIFY2(loaded.ok, qPrintable(loaded.error));
     QCOMPARE(loaded.faults.summary(), summary);
     QCOMPARE(loaded.stops, stops);
+}
+
+void TestServiceFeedReader::opensFoldersAndZipFiles_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("folder") << "folder"
+                            << "";
+    QTest::newRow("zip") << "zip"
+                         << "";
+    QTest::newRow("zip with the tables in a folder") << "zip/feed/"
+                                                     << "";
+    QTest::newRow("file that is no zip") << "text"
+                                         << "feed: not a feed folder or zip file";
+    QTest::newRow("nothing there") << "none"
+                                   << "feed: no such file or folder";
+}
+
+void TestServiceFeedReader::opensFoldersAndZipFiles() {
+    QFETCH(QString, kind);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("feed"));
+    if (kind == u"folder") {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("feed")) && writeFeedFolder(path, base));
+    } else if (kind.startsWith(u"zip")) {
+        QVERIFY(writeZip(path, base, kind.mid(4)));
+    } else if (kind == u"text") {
+        QFile text(path);
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write(base) > 0);
+    }
+    QString why;
+    const std::optional<Timetable> t = Timetable::load(path, day, nullptr, &why);
+    if (!error.isEmpty()) {
+        QVERIFY(!t);
+        QVERIFY2(why.startsWith(dir.filePath(error)), qPrintable(why));
+        return;
+    }
+    QVERIFY2(t, qPrintable(why));
+    QVERIFY(t->findTrain(QStringLiteral("K1")));
 }
 
 void TestServiceFeedReader::parsesTimes_data() {
