@@ -74,10 +74,32 @@ private:
         return false;
     }
 
+    // Past these many rows a table is refused, so no feed makes memory grow without bound;
+    // fifty times a national network's stop times still fit.
+    static constexpr int maxStopTimes = 10'000'000;
+    static constexpr int maxRows = 2'000'000;
+
     bool table(const QString& name, const std::vector<Column>& columns,
                const std::function<void(const Record&)>& onRecord) {
         m_table = name;
-        return readTable(m_source, name, columns, onRecord, m_error);
+        const int limit = name == stopTimesTable ? maxStopTimes : maxRows;
+        int rows = 0;
+        int tooMany = 0;
+        const bool read = readTable(
+            m_source, name, columns,
+            [&](const Record& r) {
+                if (++rows <= limit)
+                    onRecord(r);
+                else if (tooMany == 0)
+                    tooMany = r.line;
+            },
+            m_error);
+        if (read && tooMany > 0)
+            return fail(QStringLiteral("%1:%2: more than %3 rows; the service holds no more")
+                            .arg(name)
+                            .arg(tooMany)
+                            .arg(limit));
+        return read;
     }
 
     void fault(const QString& kind, const Record& r) { m_feed.faults.add(kind, m_table, r.line); }
