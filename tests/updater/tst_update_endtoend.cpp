@@ -1,3 +1,4 @@
+#include "form4.h"
 #include "form5.h"
 #include "profile.h"
 #include "program.h"
@@ -5,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -127,6 +129,12 @@ void TestUpdateEndToEnd::offersNothingInSystemWideInstall() {
     QVERIFY(checkAndAccept(&prompted).isEmpty());
     QVERIFY(!prompted);
     QCOMPARE(readAll(Program::IniPath), before);
+    // The about window tells the user why no update is offered.
+    for (const bool selfUpdate : {false, true}) {
+        Program::SelfUpdate = selfUpdate;
+        Form4 about(nullptr);
+        QCOMPARE(about.findChild<QLabel*>("SelfUpdateOff") != nullptr, !selfUpdate);
+    }
 }
 
 QTEST_MAIN(TestUpdateEndToEnd)
