@@ -1,5 +1,6 @@
 #include "installjournal.h"
 #include "profile.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,19 +13,9 @@ namespace {
 
 struct Stopped {}; // stands for the process dying at a checkpoint
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 } // namespace
 
-// The journalled install in-process: every step it can stop at, and the ways it refuses.
+// The journalled install in-process: every step it can stop at, and the way back.
 class TestInstallJournal : public QObject {
     Q_OBJECT
 private slots:
@@ -33,8 +24,6 @@ private slots:
     void recoversWhollyFromAnyStep();
     void rollsBackWhenTheVersionCannotBeRecorded();
     void dropsAnUnfinishedDownload();
-    void refusesWhatTheUserCannotReplace_data();
-    void refusesWhatTheUserCannotReplace();
 
 private:
     void stageNewSet();
@@ -125,28 +114,6 @@ void TestInstallJournal::dropsAnUnfinishedDownload() {
     QCOMPARE(recoverInterruptedInstall(m_dir->path(), ini()).what, Recovery::DroppedDownload);
     expectWhole(false);
     QCOMPARE(recoverInterruptedInstall(m_dir->path(), ini()).what, Recovery::Nothing);
-}
-
-void TestInstallJournal::refusesWhatTheUserCannotReplace_data() {
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<bool>("refused");
-    QTest::newRow("writable file") << "a" << false;
-    QTest::newRow("new file") << "n" << false;
-    QTest::newRow("write-protected file") << "ro" << true;
-    QTest::newRow("folder") << "dir" << true;
-}
-
-void TestInstallJournal::refusesWhatTheUserCannotReplace() {
-    QFETCH(QString, target);
-    QFETCH(bool, refused);
-    QVERIFY(writeFile(m_dir->filePath("ro"), "x"));
-    QVERIFY(QFile::setPermissions(m_dir->filePath("ro"), QFile::ReadOwner | QFile::ReadOther));
-    QVERIFY(QDir(m_dir->path()).mkdir("dir"));
-    const std::optional<QString> found = refusedTarget(m_dir->path(), {"b", target});
-    QCOMPARE(found.has_value(), refused);
-    if (found)
-        QCOMPARE(*found, m_dir->filePath(target));
-    QFile::setPermissions(m_dir->filePath("ro"), QFile::ReadOwner | QFile::WriteOwner);
 }
 
 QTEST_GUILESS_MAIN(TestInstallJournal)

@@ -1,6 +1,7 @@
 #include "form4.h"
 #include "form5.h"
 #include "profile.h"
+#include "testfiles.h"
 #include "program.h"
 #include "updatecheck.h"
 
@@ -15,20 +16,6 @@
 #include <QTimer>
 
 #include <unistd.h>
-
-namespace {
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
 
 // A signed release of the bundled service, through the client's check and prompt, installed by
 // the updater the prompt hands over to.

@@ -1,5 +1,6 @@
 #include "module1.h"
 #include "profile.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -23,18 +24,6 @@ const QFileDevice::Permissions kExecutable =
 const QFileDevice::Permissions kPlain = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                         QFileDevice::ReadUser | QFileDevice::WriteUser |
                                         QFileDevice::ReadGroup | QFileDevice::ReadOther;
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes,
-               QFileDevice::Permissions permissions = kPlain) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-           file.setPermissions(permissions);
-}
 
 QByteArray bigBody() {
     QByteArray bytes(300 * 1024 + 17, Qt::Uninitialized);
