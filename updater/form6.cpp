@@ -102,6 +102,7 @@ void Form6::Command1_Click() {
     QStringList names;
     for (int i = 0; i < List1->count(); ++i)
         names.append(List1->item(i)->text());
+    names.removeDuplicates(); // one target, one staged copy
     if (names.isEmpty()) {
         // Nothing to fetch: say so and leave system.ini alone.
         tg_ErrMassage(QStringLiteral("没有需要升级的文件。"));
