@@ -1,5 +1,7 @@
 #include "download.h"
 
+#include "releasesignature.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -226,6 +228,7 @@ void DownLoad::StartDownLoad() {
     }
 
     char block[kBlockBytes];
+    release::Sha256 hash; // of what is written, so verifying needs no second read
     qint64 total = 0;
     bool ended = false;
     QElapsedTimer sinceYield;
@@ -248,6 +251,7 @@ void DownLoad::StartDownLoad() {
             failWrite(staging);
             return;
         }
+        hash.add(block, n);
         total += n;
         emit GetData(total);
         yield();
@@ -284,6 +288,7 @@ void DownLoad::StartDownLoad() {
         return;
     }
     staging.setAutoRemove(false);
+    m_written = {hash.result(), total};
     m_installed = true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "releasesignature.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -41,6 +43,8 @@ public:
     bool downloading() const { return m_downloading; }
     // Whether the last StartDownLoad replaced SaveFile with a whole body.
     bool installed() const { return m_installed; }
+    // SHA-256 and size of what the last whole StartDownLoad wrote.
+    const release::FileDigest& written() const { return m_written; }
 
     // A request that never makes progress for this long fails.
     void setStallTimeout(std::chrono::milliseconds timeout) { m_stallTimeout = timeout; }
@@ -81,6 +85,7 @@ private:
     QString m_shownPath;
     bool m_downloading = false;
     bool m_installed = false;
+    release::FileDigest m_written;
     QString m_headers;
     std::chrono::milliseconds m_stallTimeout{30000};
 };

@@ -183,6 +183,7 @@ bool Form6::downloadAll(const QStringList& names) {
         tg->StartDownLoad();
         if (!tg->installed())
             return false; // the download object has shown why
+        m_received.append(tg->written());
         install::checkpoint();
         if (List1->count() > 0)
             delete List1->takeItem(0);
@@ -192,8 +193,8 @@ bool Form6::downloadAll(const QStringList& names) {
 
 bool Form6::verifyAll(const QStringList& names, const release::SumList& list) {
     for (int i = 0; i < names.size(); ++i) {
-        if (const std::optional<QString> problem = release::checkStagedFile(
-                *list.find(names.at(i)), install::stagedPath(m_programFolder, i))) {
+        if (const std::optional<QString> problem =
+                release::checkDigest(*list.find(names.at(i)), m_received.value(i))) {
             tg_ErrMassage(*problem);
             return false;
         }

@@ -67,6 +67,7 @@ private:
     QString m_programFolder;
     QByteArray m_publicKey;
     bool m_progressSeen = false;
+    QList<release::FileDigest> m_received; // of each staged file, in list order
     bool m_running = false;
     bool m_finished = false;
     bool m_closeRequested = false;

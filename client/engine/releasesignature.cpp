@@ -235,9 +235,8 @@ std::optional<QString> checkSignedList(const std::optional<QByteArray>& listByte
     return std::nullopt;
 }
 
-std::optional<QString> checkStagedFile(const SignedFile& expected, const QString& stagedPath) {
-    const std::optional<FileDigest> digest = digestFile(stagedPath);
-    if (!digest || digest->size != expected.size || digest->sha256 != expected.sha256)
+std::optional<QString> checkDigest(const SignedFile& expected, const FileDigest& received) {
+    if (received.size != expected.size || received.sha256 != expected.sha256)
         return QStringLiteral("文件%1与发布者签署的校验值不符,未安装任何文件。").arg(expected.name);
     return std::nullopt;
 }

@@ -89,7 +89,7 @@ std::optional<QString> checkSignedList(const std::optional<QByteArray>& listByte
                                        const QByteArray& publicKey, const QString& version,
                                        const QStringList& files, SumList* list);
 
-// Whether a staged file is the one the list signs; the problem in Chinese otherwise.
-std::optional<QString> checkStagedFile(const SignedFile& expected, const QString& stagedPath);
+// Whether a downloaded file is the one the list signs; the problem in Chinese otherwise.
+std::optional<QString> checkDigest(const SignedFile& expected, const FileDigest& received);
 
 } // namespace release

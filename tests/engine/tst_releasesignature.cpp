@@ -1,6 +1,5 @@
 #include "releasesignature.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace release;
@@ -15,15 +14,13 @@ SignedFile signedFile(const QString& name, const QByteArray& body, int mode = 06
 
 } // namespace
 
-// What the updater accepts before it fetches a single file, and what it finds in a staged one.
+// What the updater accepts before it fetches a single file.
 class TestReleaseSignature : public QObject {
     Q_OBJECT
 private slots:
     void acceptsOnlyThePublishersList_data();
     void acceptsOnlyThePublishersList();
     void readsBackEveryRecord();
-    void matchesStagedFileByDigestAndSize_data();
-    void matchesStagedFileByDigestAndSize();
 };
 
 void TestReleaseSignature::acceptsOnlyThePublishersList_data() {
@@ -94,29 +91,6 @@ void TestReleaseSignature::readsBackEveryRecord() {
     }
     // A name listed twice would let one record hide another.
     QVERIFY(!parseSumList(sumListText({"3.1", {list.files[0], list.files[0]}}), &error));
-}
-
-void TestReleaseSignature::matchesStagedFileByDigestAndSize_data() {
-    QTest::addColumn<QByteArray>("staged");
-    QTest::addColumn<bool>("matches");
-    QTest::newRow("same") << QByteArray(3000, 'q') << true;
-    QTest::newRow("one byte changed") << QByteArray(2999, 'q') + 'r' << false;
-    QTest::newRow("cut short") << QByteArray(2999, 'q') << false;
-    QTest::newRow("longer") << QByteArray(3001, 'q') << false;
-}
-
-void TestReleaseSignature::matchesStagedFileByDigestAndSize() {
-    QFETCH(QByteArray, staged);
-    QFETCH(bool, matches);
-    QTemporaryDir dir;
-    QFile file(dir.filePath("0"));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(staged) == staged.size());
-    file.close();
-    const std::optional<QString> problem =
-        checkStagedFile(signedFile("c", QByteArray(3000, 'q')), file.fileName());
-    QCOMPARE(!problem, matches);
-    if (problem)
-        QVERIFY(problem->contains(QStringLiteral("文件c与发布者签署的校验值不符")));
 }
 
 QTEST_GUILESS_MAIN(TestReleaseSignature)
