@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -231,6 +232,22 @@ void Form6::tg_GetData(qint64 Progress) {
         m_progressSeen = true;
         install::checkpoint(); // part of the file is on disk
     }
+    // Redrawing the label and bar for every 1 KB read would cost more than the transfer on a
+    // fast line; a few dozen times a second looks the same. A new file and the end always show.
+    constexpr qint64 kRefreshMs = 40;
+    const bool due = !m_sinceShown.isValid() || m_sinceShown.elapsed() >= kRefreshMs ||
+                     Progress <= m_lastProgress || Progress >= TotalSize;
+    m_lastProgress = Progress;
+    if (due)
+        showProgress(Progress);
+}
+
+void Form6::tg_DownLoadOver() {
+    showProgress(m_lastProgress);
+}
+
+void Form6::showProgress(qint64 Progress) {
+    m_sinceShown.start();
     L->setText(groupDigits(Progress) + u'/' + groupDigits(TotalSize) + QStringLiteral(" bytes"));
     // The bar counts in 32-bit steps; larger files are scaled down to fit.
     qint64 max = TotalSize, value = Progress;

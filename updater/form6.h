@@ -2,6 +2,7 @@
 
 #include "releasesignature.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 class DownLoad;
@@ -55,7 +56,8 @@ private:
     void Command1_Click();
     void tg_GetData(qint64 Progress);
     void tg_ErrMassage(const QString& Description);
-    void tg_DownLoadOver() {}
+    void tg_DownLoadOver();
+    void showProgress(qint64 Progress);
     void finish(bool allInstalled);
     // The steps of the sequence; each shows its one message and returns false on failure.
     bool checkNames(const QStringList& names);
@@ -67,6 +69,8 @@ private:
     QString m_programFolder;
     QByteArray m_publicKey;
     bool m_progressSeen = false;
+    qint64 m_lastProgress = 0;
+    QElapsedTimer m_sinceShown;
     QList<release::FileDigest> m_received; // of each staged file, in list order
     bool m_running = false;
     bool m_finished = false;
