@@ -1,8 +1,10 @@
 #include "dataset.h"
+#include "releasesignature.h"
 #include "server.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <atomic>
 #include <csignal>
@@ -16,6 +18,21 @@ constexpr int defaultPort = 18730; // the port in the client's built-in service 
 
 void fail(const QString& message) {
     std::fprintf(stderr, "quillon-service: %s\n", qPrintable(message));
+}
+
+// Signs with --signing-key, else with the build's own key when it is there; a release that
+// cannot be signed is still offered, and the updater refuses it.
+bool signRelease(Release& release, const QCommandLineParser& parser, QString* error) {
+    const bool given = parser.isSet(QStringLiteral("signing-key"));
+    const QString keyFile = given ? parser.value(QStringLiteral("signing-key"))
+                                  : QStringLiteral(QUILLON_DEFAULT_SIGNING_KEY);
+    if (!given && !QFile::exists(keyFile)) {
+        fail(QStringLiteral("no signing key (%1): the release is offered unsigned").arg(keyFile));
+        return true;
+    }
+    const std::optional<QByteArray> key =
+        release::readKeyFile(keyFile, release::kSecretKeyBytes, error);
+    return key && signRelease(release, *key, error);
 }
 
 } // namespace
@@ -50,7 +67,12 @@ int main(int argc, char** argv) {
         QStringLiteral("Release folder offered to the update check: version.txt, notes.txt and "
                        "the update files."),
         QStringLiteral("DIR"));
-    parser.addOptions({portOption, hostOption, dataOption, releaseOption});
+    const QCommandLineOption signingKeyOption(
+        QStringLiteral("signing-key"),
+        QStringLiteral("Secret key (from quillon-keygen) that signs the release; default: the "
+                       "build's own key."),
+        QStringLiteral("FILE"));
+    parser.addOptions({portOption, hostOption, dataOption, releaseOption, signingKeyOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {
         fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
@@ -78,6 +100,10 @@ int main(int argc, char** argv) {
     if (parser.isSet(releaseOption)) {
         std::optional<Release> release = loadRelease(parser.value(releaseOption), &error);
         if (!release) {
+            fail(error);
+            return 1;
+        }
+        if (!signRelease(*release, parser, &error)) {
             fail(error);
             return 1;
         }
