@@ -3,7 +3,8 @@ BUILD       ?= build
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run screenshot test test-sanitize bench fuzz format format-check clean
+.PHONY: all deps configure build run screenshot test test-sanitize bench fuzz format format-check clean \
+        install-user uninstall-user package
 
 all: build
 
@@ -47,6 +48,26 @@ fuzz: deps
 	    -DQUILLON_FUZZ=ON -DQUILLON_TESTS=ON -DQUILLON_SANITIZE=ON -DQUILLON_UI=OFF
 	cmake --build build-fuzz -j$(JOBS) --target fuzz_targets
 	@scripts/fuzz build-fuzz $(FUZZ_SECONDS)
+
+# A per-user install that updates itself: programs and system.ini in ~/.local/lib/quillon, the
+# launcher in ~/.local/bin, the menu entry and icon under ~/.local/share.
+USER_PREFIX ?= $(HOME)/.local
+install-user: build
+	cmake --install $(BUILD) --prefix $(USER_PREFIX)
+	cp $(BUILD)/install_manifest.txt $(USER_PREFIX)/lib/quillon/.install_manifest.txt
+	@case ":$$PATH:" in *":$(USER_PREFIX)/bin:"*) ;; \
+	    *) echo "install-user: add $(USER_PREFIX)/bin to your PATH to start quillon by name";; esac
+
+# Removes what install-user installed, system.ini included.
+uninstall-user:
+	@manifest=$(USER_PREFIX)/lib/quillon/.install_manifest.txt; \
+	    test -f $$manifest || { echo "uninstall-user: nothing installed in $(USER_PREFIX)"; exit 1; }; \
+	    xargs -d '\n' rm -f < $$manifest; rm -f $$manifest; \
+	    rmdir --ignore-fail-on-non-empty $(USER_PREFIX)/lib/quillon
+
+# A Debian package of a system-wide install (under /usr): build/quillon_*.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 format:

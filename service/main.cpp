@@ -1,10 +1,12 @@
 #include "pages.h"
+#include "releasesignature.h"
 #include "server.h"
 #include "timetable.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
+#include <QFile>
 
 #include <atomic>
 #include <csignal>
@@ -44,6 +46,21 @@ std::optional<Timetable> loadTimetable(const QString& path, QDate day, QString* 
     return data;
 }
 
+// Signs with --signing-key, else with the build's own key when it is there; a release that
+// cannot be signed is still offered, and the updater refuses it.
+bool signRelease(Release& release, const QCommandLineParser& parser, QString* error) {
+    const bool given = parser.isSet(QStringLiteral("signing-key"));
+    const QString keyFile = given ? parser.value(QStringLiteral("signing-key"))
+                                  : QStringLiteral(QUILLON_DEFAULT_SIGNING_KEY);
+    if (!given && !QFile::exists(keyFile)) {
+        fail(QStringLiteral("no signing key (%1): the release is offered unsigned").arg(keyFile));
+        return true;
+    }
+    const std::optional<QByteArray> key =
+        release::readKeyFile(keyFile, release::kSecretKeyBytes, error);
+    return key && signRelease(release, *key, error);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -80,7 +97,13 @@ int main(int argc, char** argv) {
         QStringLiteral("Release folder offered to the update check: version.txt, notes.txt and "
                        "the update files."),
         QStringLiteral("DIR"));
-    parser.addOptions({portOption, hostOption, gtfsOption, dateOption, releaseOption});
+    const QCommandLineOption signingKeyOption(
+        QStringLiteral("signing-key"),
+        QStringLiteral("Secret key (from quillon-keygen) that signs the release; default: the "
+                       "build's own key."),
+        QStringLiteral("FILE"));
+    parser.addOptions(
+        {portOption, hostOption, gtfsOption, dateOption, releaseOption, signingKeyOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {
         fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
@@ -117,6 +140,10 @@ int main(int argc, char** argv) {
     if (parser.isSet(releaseOption)) {
         std::optional<Release> release = loadRelease(parser.value(releaseOption), &error);
         if (!release) {
+            fail(error);
+            return 1;
+        }
+        if (!signRelease(*release, parser, &error)) {
             fail(error);
             return 1;
         }

@@ -12,8 +12,10 @@
 struct Release {
     QString version;
     QString notes;
-    QStringList files; // names inside `folder`, sorted
-    QString folder;    // empty: nothing to download
+    QStringList files;    // names inside `folder`, sorted
+    QString folder;       // empty: nothing to download
+    QByteArray sumList;   // signed list of the files' sums (releasesignature.h)
+    QByteArray signature; // of sumList; empty when the release is not signed
 };
 
 // The version this repository installs; offering it shows no prompt.
@@ -21,6 +23,8 @@ inline const QString kInstalledVersion = QStringLiteral("3.0");
 
 Release installedRelease();
 std::optional<Release> loadRelease(const QString& folder, QString* error);
+// Lists the sums of the release's files and signs the list with `secretKey`.
+bool signRelease(Release& release, const QByteArray& secretKey, QString* error);
 
 // The manifest as the client reads it, in GB2312: version, base address, file list, five
 // unused fields and the notes, joined by "|". `fileBase` is the address the names append to.

@@ -4,6 +4,6 @@
 
 #include <httplib.h>
 
-// The update routes of the service: the manifest, the release's files, and two faulty
-// variants the updater's tests rely on (a body cut short of its length, a missing file).
+// The update routes of the service: the manifest, the release's files with their signed sum
+// list, and faulty variants the updater's tests rely on.
 void addUpdateRoutes(httplib::Server& http, const Release& release);

@@ -1,5 +1,7 @@
 #include "download.h"
 
+#include "releasesignature.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -10,6 +12,7 @@
 #include <QTemporaryFile>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
@@ -51,6 +54,47 @@ QString DownLoad::fileInUseText(const QString& path) {
 
 QString DownLoad::incompleteText(const QString& path) {
     return QStringLiteral("文件") + path + QStringLiteral("未能完整下载,已保留原文件");
+}
+
+QString DownLoad::diskFullText(const QString& path) {
+    return QStringLiteral("磁盘空间不足,无法保存文件") + path + QStringLiteral(",未安装任何文件。");
+}
+
+void DownLoad::failWrite(const QFileDevice& file) {
+    Cancel();
+    emit ErrMassage(file.error() == QFileDevice::ResourceError || errno == ENOSPC
+                        ? diskFullText(shownPath())
+                        : fileInUseText(shownPath()));
+}
+
+std::optional<QByteArray> DownLoad::fetchWhole(const QString& url, qint64 maxBytes, bool* reached) {
+    QNetworkRequest request{QUrl(url, QUrl::TolerantMode)};
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Vemrox"));
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    request.setTransferTimeout(int(m_stallTimeout.count()));
+    QNetworkReply* reply = m_manager->get(request);
+    QByteArray body;
+    bool tooLong = false;
+    QEventLoop loop;
+    connect(reply, &QNetworkReply::readyRead, &loop, [&] {
+        body += reply->readAll();
+        if (body.size() > maxBytes) {
+            tooLong = true;
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec();
+    body += reply->readAll();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    *reached = status != 0;
+    const bool ok = !tooLong && reply->error() == QNetworkReply::NoError && status / 100 == 2;
+    reply->deleteLater();
+    if (!ok)
+        return std::nullopt;
+    return body;
 }
 
 void DownLoad::Execute() {
@@ -179,12 +223,12 @@ void DownLoad::StartDownLoad() {
     QTemporaryFile staging(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
                            QStringLiteral(".XXXXXX.download"));
     if (!staging.open()) {
-        Cancel();
-        emit ErrMassage(fileInUseText(m_saveFile));
+        failWrite(staging);
         return;
     }
 
     char block[kBlockBytes];
+    release::Sha256 hash; // of what is written, so verifying needs no second read
     qint64 total = 0;
     bool ended = false;
     QElapsedTimer sinceYield;
@@ -204,10 +248,10 @@ void DownLoad::StartDownLoad() {
         if (n == kBlockBytes && !m_downloading)
             break;
         if (staging.write(block, n) != n) {
-            Cancel();
-            emit ErrMassage(fileInUseText(m_saveFile));
+            failWrite(staging);
             return;
         }
+        hash.add(block, n);
         total += n;
         emit GetData(total);
         yield();
@@ -224,22 +268,27 @@ void DownLoad::StartDownLoad() {
     if (cancelled)
         return;
     if (!whole) {
-        emit ErrMassage(incompleteText(m_saveFile));
+        emit ErrMassage(incompleteText(shownPath()));
         return;
     }
     // An executable stays executable; a new file gets rw-r--r--.
     const QFileDevice::Permissions permissions =
         target.exists() ? QFile::permissions(m_saveFile) : newFilePermissions();
-    const bool synced = staging.flush() && ::fsync(staging.handle()) == 0;
+    // Buffered bytes meet a full disk only here.
+    if (!staging.flush() || ::fsync(staging.handle()) != 0) {
+        failWrite(staging);
+        return;
+    }
     staging.setPermissions(permissions);
     const QString stagingName = staging.fileName();
     staging.close();
-    if (!synced || std::rename(QFile::encodeName(stagingName).constData(),
-                               QFile::encodeName(m_saveFile).constData()) != 0) {
-        emit ErrMassage(fileInUseText(m_saveFile));
+    if (std::rename(QFile::encodeName(stagingName).constData(),
+                    QFile::encodeName(m_saveFile).constData()) != 0) {
+        emit ErrMassage(fileInUseText(shownPath()));
         return;
     }
     staging.setAutoRemove(false);
+    m_written = {hash.result(), total};
     m_installed = true;
 }
 

@@ -1,20 +1,24 @@
 #pragma once
 
+#include "releasesignature.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include <chrono>
+#include <optional>
 
+class QFileDevice;
 class QNetworkAccessManager;
 class QNetworkReply;
 
 // Fetches one file over HTTP into a file of the program folder, synchronously on the
 // user-interface thread: waits run a local event loop, so windows keep painting. One object
 // serves any number of transfers one after another (URL, SaveFile, Execute, GetHeader,
-// StartDownLoad). The body is staged in a temporary file beside SaveFile and renamed over it
-// only when it arrived whole, so an installed file is never left half written.
+// StartDownLoad). The body is written to a temporary file beside SaveFile and renamed over it
+// only when it arrived whole, so SaveFile is never left half written.
 class DownLoad : public QObject {
     Q_OBJECT
 public:
@@ -23,6 +27,8 @@ public:
 
     void setURL(const QString& URL) { m_url = URL; }
     void setSaveFile(const QString& FileName) { m_saveFile = FileName; }
+    // The path messages name, when SaveFile is a staged copy of it; SaveFile when empty.
+    void setShownPath(const QString& path) { m_shownPath = path; }
 
     // Sends the request and returns once the response headers are in or the connection failed.
     void Execute();
@@ -37,6 +43,8 @@ public:
     bool downloading() const { return m_downloading; }
     // Whether the last StartDownLoad replaced SaveFile with a whole body.
     bool installed() const { return m_installed; }
+    // SHA-256 and size of what the last whole StartDownLoad wrote.
+    const release::FileDigest& written() const { return m_written; }
 
     // A request that never makes progress for this long fails.
     void setStallTimeout(std::chrono::milliseconds timeout) { m_stallTimeout = timeout; }
@@ -47,6 +55,12 @@ public:
     static QString connectionFailedText();
     static QString fileInUseText(const QString& path);
     static QString incompleteText(const QString& path);
+    static QString diskFullText(const QString& path);
+
+    // A whole small file (a sum list, a signature) in memory: nullopt when the address cannot
+    // be fetched, answers with an error status, or sends more than `maxBytes`. `reached` tells
+    // whether the server answered at all.
+    std::optional<QByteArray> fetchWhole(const QString& url, qint64 maxBytes, bool* reached);
 
 signals:
     void GetData(qint64 Progress);
@@ -60,13 +74,18 @@ private:
     // Waits until `bytes` are buffered or the reply ended; false when the object went inactive.
     void waitForBody(qint64 bytes);
     bool bodyArrivedWhole(qint64 total) const;
+    QString shownPath() const { return m_shownPath.isEmpty() ? m_saveFile : m_shownPath; }
+    // The message for a save file that could not be written: a full disk says so.
+    void failWrite(const QFileDevice& file);
 
     QNetworkAccessManager* m_manager;
     QPointer<QNetworkReply> m_reply;
     QString m_url;
     QString m_saveFile;
+    QString m_shownPath;
     bool m_downloading = false;
     bool m_installed = false;
+    release::FileDigest m_written;
     QString m_headers;
     std::chrono::milliseconds m_stallTimeout{30000};
 };

@@ -1,5 +1,6 @@
 #include "form2.h"
 
+#include "centred.h"
 #include "manifest.h"
 #include "twips.h"
 
@@ -9,6 +10,12 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSvgWidget>
+
+// The side picture is in this static library's resources, which a program linking it must
+// initialise itself (at global scope, as the macro requires).
+static void initUpdaterResources() {
+    Q_INIT_RESOURCE(updater);
+}
 
 namespace {
 
@@ -26,6 +33,8 @@ Form2::Form2(const QString& commandText, QWidget* parent)
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Quillon - 软件升级"));
     setFixedSize(px(6510), px(4740));
+    centreOnScreen(this);
+    initUpdaterResources();
 
     auto* picture = new QSvgWidget(QStringLiteral(":/updater/side.svg"), this);
     Label1 = new QLabel(QStringLiteral("本次软件升级："), this);
@@ -48,7 +57,10 @@ void Form2::Form_Load(const QString& commandText) {
     List1->clear();
     const manifest::UpdaterCommand command = manifest::parseUpdaterArgument(commandText);
     Label1->setText(QStringLiteral("本次软件升级版本号：") + command.version);
-    List1->addItems(command.files);
+    for (const QString& name : command.files) {
+        if (!name.isEmpty()) // a trailing "," names no file
+            List1->addItem(name);
+    }
 }
 
 void Form2::Command1_Click() {

@@ -1,8 +1,11 @@
 #include "form6.h"
 
+#include "centred.h"
 #include "download.h"
+#include "installjournal.h"
 #include "manifest.h"
 #include "profile.h"
+#include "publisherkey.h"
 #include "updatermessages.h"
 #include "twips.h"
 #include "xp_progressbar.h"
@@ -10,6 +13,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -36,10 +40,12 @@ constexpr quint32 rgb(int r, int g, int b) {
 
 Form6::Form6(const QString& commandText, const QString& programFolder, QWidget* parent)
     : QWidget(parent)
-    , m_programFolder(programFolder) {
+    , m_programFolder(programFolder)
+    , m_publicKey(builtInPublicKey()) {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("Tamberin"));
     setFixedSize(px(5580), px(1665));
+    centreOnScreen(this);
 
     Label1 = new QLabel(QStringLiteral("从旧版本()升级到新版本()"), this);
     ProgressBar1 = new XP_ProgressBar(this);
@@ -73,7 +79,11 @@ void Form6::Form_Load(const QString& commandText) {
     List1->clear();
     const manifest::UpdaterCommand command = manifest::parseUpdaterArgument(commandText);
     NewVersion = command.version;
-    List1->addItems(command.files);
+    // An empty name (a trailing ",") stands for no file, so it is not pending.
+    for (const QString& name : command.files) {
+        if (!name.isEmpty())
+            List1->addItem(name);
+    }
     ProgressBar1->setShowText(true);
     Label1->setText(
         QStringLiteral("从旧版本(") +
@@ -90,47 +100,124 @@ void Form6::Command1_Click() {
     if (m_running || m_finished)
         return;
     m_running = true;
-    if (List1->count() == 0) {
+    QStringList names;
+    for (int i = 0; i < List1->count(); ++i)
+        names.append(List1->item(i)->text());
+    names.removeDuplicates(); // one target, one staged copy
+    if (names.isEmpty()) {
         // Nothing to fetch: say so and leave system.ini alone.
         tg_ErrMassage(QStringLiteral("没有需要升级的文件。"));
         finish(false);
         return;
     }
-    bool allInstalled = true;
-    while (List1->count() > 0 && !m_closeRequested) {
-        List1->setCurrentRow(0);
-        const QString name = List1->item(0)->text();
-        Update_files->setText(QStringLiteral("升级组件:") + name);
+    release::SumList list;
+    QString error;
+    bool installed = checkNames(names);
+    if (installed && !install::prepareStaging(m_programFolder, &error)) {
+        tg_ErrMassage(error);
+        installed = false;
+    }
+    installed = installed && fetchSignedList(names, &list) && downloadAll(names) &&
+                verifyAll(names, list) && !m_closeRequested && installAll(names, list);
+    if (!installed)
+        install::discardStaging(m_programFolder);
+    List1->clear();
+    finish(installed);
+}
+
+bool Form6::checkNames(const QStringList& names) {
+    for (const QString& name : names) {
         if (!manifest::isSafeUpdateFileName(name)) {
-            tg_ErrMassage(QStringLiteral("文件名“%1”不是程序文件夹中的文件,已拒绝。").arg(name));
-            allInstalled = false;
-        } else {
-            tg->setURL(BaseUrl + name);
-            tg->setSaveFile(QDir(m_programFolder).filePath(name));
-            QCoreApplication::processEvents();
-            tg->Execute();
-            bool isNumber = false;
-            const qint64 length =
-                tg->GetHeader(QStringLiteral("Content-Length")).toLongLong(&isNumber);
-            if (isNumber)
-                TotalSize = length;
-            QCoreApplication::processEvents();
-            tg->StartDownLoad();
-            allInstalled = allInstalled && tg->installed();
+            tg_ErrMassage(QStringLiteral("文件名“%1”不是程序文件夹中的文件,已拒绝,未安装任何文件。")
+                              .arg(name));
+            return false;
         }
-        // A failed address empties the list while the step runs; only take what is still there.
+    }
+    if (const std::optional<QString> refused = install::refusedTarget(m_programFolder, names)) {
+        tg_ErrMassage(DownLoad::fileInUseText(*refused));
+        return false;
+    }
+    return true;
+}
+
+bool Form6::fetchSignedList(const QStringList& names, release::SumList* list) {
+    constexpr qint64 kMaxListBytes = 1024 * 1024;
+    Update_files->setText(QStringLiteral("升级组件:") + release::kSumListName);
+    QCoreApplication::processEvents();
+    bool reached = false;
+    const std::optional<QByteArray> sums =
+        tg->fetchWhole(BaseUrl + release::kSumListName, kMaxListBytes, &reached);
+    const std::optional<QByteArray> signature =
+        sums ? tg->fetchWhole(BaseUrl + release::kSignatureName, kMaxListBytes, &reached)
+             : std::nullopt;
+    if (!reached) {
+        tg_ErrMassage(DownLoad::connectionFailedText());
+        return false;
+    }
+    if (const std::optional<QString> problem =
+            release::checkSignedList(sums, signature, m_publicKey, NewVersion, names, list)) {
+        tg_ErrMassage(*problem);
+        return false;
+    }
+    install::checkpoint();
+    return true;
+}
+
+bool Form6::downloadAll(const QStringList& names) {
+    for (int i = 0; i < names.size(); ++i) {
+        if (m_closeRequested || List1->count() == 0)
+            return false;
+        List1->setCurrentRow(0);
+        const QString& name = names.at(i);
+        Update_files->setText(QStringLiteral("升级组件:") + name);
+        tg->setURL(BaseUrl + name);
+        tg->setSaveFile(install::stagedPath(m_programFolder, i));
+        tg->setShownPath(QDir(m_programFolder).filePath(name));
+        QCoreApplication::processEvents();
+        tg->Execute();
+        bool isNumber = false;
+        const qint64 length = tg->GetHeader(QStringLiteral("Content-Length")).toLongLong(&isNumber);
+        if (isNumber)
+            TotalSize = length;
+        QCoreApplication::processEvents();
+        m_progressSeen = false;
+        tg->StartDownLoad();
+        if (!tg->installed())
+            return false; // the download object has shown why
+        m_received.append(tg->written());
+        install::checkpoint();
         if (List1->count() > 0)
             delete List1->takeItem(0);
     }
-    allInstalled = allInstalled && !m_closeRequested;
-    // The version is recorded only when every file is in place, so an interrupted update is
-    // offered again at the next start.
-    if (allInstalled && !writeProfileString(QStringLiteral("system"), QStringLiteral("Version"),
-                                            NewVersion, IniPath)) {
-        tg_ErrMassage(QStringLiteral("无法记录新版本：") + IniPath);
-        allInstalled = false;
+    return true;
+}
+
+bool Form6::verifyAll(const QStringList& names, const release::SumList& list) {
+    for (int i = 0; i < names.size(); ++i) {
+        if (const std::optional<QString> problem =
+                release::checkDigest(*list.find(names.at(i)), m_received.value(i))) {
+            tg_ErrMassage(*problem);
+            return false;
+        }
+        install::checkpoint();
     }
-    finish(allInstalled);
+    return true;
+}
+
+bool Form6::installAll(const QStringList& names, const release::SumList& list) {
+    // Checked again: the files may have changed while the update downloaded.
+    if (const std::optional<QString> refused = install::refusedTarget(m_programFolder, names)) {
+        tg_ErrMassage(DownLoad::fileInUseText(*refused));
+        return false;
+    }
+    QList<install::StagedFile> files;
+    for (const QString& name : names)
+        files.append({name, list.find(name)->mode});
+    const install::Outcome outcome =
+        install::installStaged(m_programFolder, files, NewVersion, IniPath);
+    if (!outcome.ok)
+        tg_ErrMassage(outcome.error);
+    return outcome.ok;
 }
 
 QString Form6::groupDigits(qint64 n) {
@@ -141,6 +228,26 @@ QString Form6::groupDigits(qint64 n) {
 }
 
 void Form6::tg_GetData(qint64 Progress) {
+    if (Progress > 0 && !m_progressSeen) {
+        m_progressSeen = true;
+        install::checkpoint(); // part of the file is on disk
+    }
+    // Redrawing the label and bar for every 1 KB read would cost more than the transfer on a
+    // fast line; a few dozen times a second looks the same. A new file and the end always show.
+    constexpr qint64 kRefreshMs = 40;
+    const bool due = !m_sinceShown.isValid() || m_sinceShown.elapsed() >= kRefreshMs ||
+                     Progress <= m_lastProgress || Progress >= TotalSize;
+    m_lastProgress = Progress;
+    if (due)
+        showProgress(Progress);
+}
+
+void Form6::tg_DownLoadOver() {
+    showProgress(m_lastProgress);
+}
+
+void Form6::showProgress(qint64 Progress) {
+    m_sinceShown.start();
     L->setText(groupDigits(Progress) + u'/' + groupDigits(TotalSize) + QStringLiteral(" bytes"));
     // The bar counts in 32-bit steps; larger files are scaled down to fit.
     qint64 max = TotalSize, value = Progress;
@@ -165,7 +272,7 @@ void Form6::finish(bool allInstalled) {
 }
 
 void Form6::closeEvent(QCloseEvent* event) {
-    // Closing mid-transfer cancels it; files already installed and the recorded version stay.
+    // Closing mid-transfer cancels it and installs nothing.
     Timer1->stop();
     if (m_running) {
         m_closeRequested = true;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "releasesignature.h"
+
+#include <QElapsedTimer>
 #include <QWidget>
 
 class DownLoad;
@@ -9,8 +12,10 @@ class QPushButton;
 class QTimer;
 class XP_ProgressBar;
 
-// The progress window: one second after it loads it fetches every pending file into the
-// program folder, one after another, then records the new version, and the program ends.
+// The progress window: one second after it loads it fetches the release's signed sum list and
+// every pending file into a staging folder, one after another, checks them against the list,
+// and only then installs them all and records the new version (installjournal.h); any failure
+// installs nothing. Then the program ends.
 class Form6 : public QWidget {
     Q_OBJECT
 public:
@@ -32,6 +37,9 @@ public:
     QString BaseUrl;
     qint64 TotalSize = 0;
 
+    // The key the release's signature must be made with; the built-in one unless changed.
+    void setPublicKey(const QByteArray& key) { m_publicKey = key; }
+
     // "###,###": thousands grouped with commas, nothing at all for zero.
     static QString groupDigits(qint64 n);
 
@@ -48,10 +56,22 @@ private:
     void Command1_Click();
     void tg_GetData(qint64 Progress);
     void tg_ErrMassage(const QString& Description);
-    void tg_DownLoadOver() {}
+    void tg_DownLoadOver();
+    void showProgress(qint64 Progress);
     void finish(bool allInstalled);
+    // The steps of the sequence; each shows its one message and returns false on failure.
+    bool checkNames(const QStringList& names);
+    bool fetchSignedList(const QStringList& names, release::SumList* list);
+    bool downloadAll(const QStringList& names);
+    bool verifyAll(const QStringList& names, const release::SumList& list);
+    bool installAll(const QStringList& names, const release::SumList& list);
 
     QString m_programFolder;
+    QByteArray m_publicKey;
+    bool m_progressSeen = false;
+    qint64 m_lastProgress = 0;
+    QElapsedTimer m_sinceShown;
+    QList<release::FileDigest> m_received; // of each staged file, in list order
     bool m_running = false;
     bool m_finished = false;
     bool m_closeRequested = false;

@@ -1,5 +1,6 @@
 #include "module1.h"
 
+#include "installlocation.h"
 #include "pagefetcher.h"
 #include "profile.h"
 
@@ -66,9 +67,11 @@ FetchResult loadPage(PageFetcher& fetcher, const QUrl& url) {
 }
 
 StartupValues readStartupValues(const QString& programFolder) {
+    const InstallLocation location = locateInstall(programFolder);
     StartupValues values;
-    values.iniPath = QDir(programFolder).filePath(QStringLiteral("system.ini"));
-    values.curVersion =
-        Module1::ReadIniString(QStringLiteral("system"), QStringLiteral("Version"), values.iniPath);
+    values.iniPath = location.iniPath;
+    values.selfUpdate = location.selfUpdate;
+    values.curVersion = Module1::ReadIniString(QStringLiteral("system"), QStringLiteral("Version"),
+                                               location.versionIniPath);
     return values;
 }

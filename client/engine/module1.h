@@ -36,7 +36,9 @@ FetchResult loadPage(PageFetcher& fetcher, const QUrl& url);
 
 // The start-up read of the main window.
 struct StartupValues {
-    QString iniPath;    // IniPath: the program folder and "system.ini"
-    QString curVersion; // CurVersion: [system] Version, or empty
+    QString iniPath;        // IniPath: system.ini beside the programs, or in the user's
+                            // configuration folder for a system-wide install (installlocation.h)
+    QString curVersion;     // CurVersion: [system] Version, or empty
+    bool selfUpdate = true; // false for a system-wide install: its package manager updates it
 };
 StartupValues readStartupValues(const QString& programFolder);

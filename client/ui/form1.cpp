@@ -328,6 +328,7 @@ void Form1::Form_Load(const QString& programFolder) {
     const StartupValues startup = readStartupValues(programFolder);
     Program::IniPath = startup.iniPath;
     Program::CurVersion = startup.curVersion;
+    Program::SelfUpdate = startup.selfUpdate;
 }
 
 void Form1::Visible1(const QString& mode) {

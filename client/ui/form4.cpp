@@ -69,6 +69,15 @@ void Form4::Form_Load() {
         label->resize(std::min(std::max(label->width(), text.width()), width() - label->x()),
                       std::max(label->height(), text.height()));
     }
+    if (!Program::SelfUpdate) {
+        // A system-wide install is the package manager's to update; say so where the version is.
+        auto* note =
+            new QLabel(QStringLiteral("系统安装,自动升级已关闭,请用软件包管理器升级。"), this);
+        note->setObjectName(QStringLiteral("SelfUpdateOff"));
+        note->setAttribute(Qt::WA_TranslucentBackground);
+        note->setWordWrap(true);
+        placeTwips(note, 240, 960, 2400, 900);
+    }
 }
 
 void Form4::Label1_Click(int) {

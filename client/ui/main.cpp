@@ -1,6 +1,9 @@
 // quillon: the desktop client.
 #include "config.h"
 #include "form1.h"
+#include "installjournal.h"
+#include "installlocation.h"
+#include "messages.h"
 #include "module1.h"
 #include "program.h"
 
@@ -17,16 +20,26 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     Program::nameApplication();
+    QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
+
+    // An update that a crash interrupted is finished or undone before anything else runs.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    if (const InstallLocation location = locateInstall(programFolder); location.selfUpdate) {
+        const install::RecoveryOutcome recovered =
+            install::recoverInterruptedInstall(programFolder, location.iniPath);
+        if (!recovered.error.isEmpty())
+            showMessage(nullptr, recovered.error);
+    }
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Quillon, the timetable client"));
     parser.addHelpOption();
+    parser.addVersionOption();
     addServiceOptions(parser, {QStringLiteral("timetable"), QStringLiteral("fare"),
                                QStringLiteral("manifest"), QStringLiteral("banner"),
                                QStringLiteral("portal")});
     parser.process(app);
 
-    const QString programFolder = QCoreApplication::applicationDirPath();
     Program::Services =
         applyServiceOptions(loadServiceAddresses(readStartupValues(programFolder).iniPath), parser);
 

@@ -9,8 +9,9 @@
 // from the command line, read by the other windows.
 namespace Program {
 
-inline QString IniPath;    // the program folder and "system.ini"
-inline QString CurVersion; // [system] Version, empty when there is none
+inline QString IniPath;        // the program folder and "system.ini"
+inline QString CurVersion;     // [system] Version, empty when there is none
+inline bool SelfUpdate = true; // false in a system-wide install, which its package manager updates
 inline ServiceAddresses Services = builtInAddresses();
 
 // Texts of the publisher that the windows show; configuration, not code.

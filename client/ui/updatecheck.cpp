@@ -3,6 +3,7 @@
 #include "form1.h"
 #include "form5.h"
 #include "manifest.h"
+#include "messages.h"
 #include "module1.h"
 #include "profile.h"
 #include "program.h"
@@ -23,12 +24,17 @@ void runUpdateCheck(QTimer* Timer2, QWidget* owner, const std::function<void()>&
         return;
     // Off before the fetch, so a slow fetch or a long-open prompt never starts a second check.
     Timer2->stop();
+    if (!Program::SelfUpdate)
+        return; // the package manager updates a system-wide install
     const QStringList fields = manifest::cutManifest(
         Module1::FetchPage(QUrl(Program::Services.manifest), QStringLiteral("gb2312")));
     manifest::applyManifest(fields, Program::NewVersion, Program::UpdateFiles);
-    writeProfileString(QStringLiteral("update"), QStringLiteral("http"),
-                       manifest::manifestField(fields, manifest::kBaseAddressField),
-                       Program::IniPath);
+    if (!writeProfileString(QStringLiteral("update"), QStringLiteral("http"),
+                            manifest::manifestField(fields, manifest::kBaseAddressField),
+                            Program::IniPath)) {
+        showMessage(owner, QStringLiteral("无法写入%1,不能升级。").arg(Program::IniPath));
+        return;
+    }
     if (!manifest::offersUpdate(Program::NewVersion, Program::CurVersion))
         return;
     Form5 prompt(owner, unload);

@@ -1,5 +1,6 @@
 #include "module1.h"
 #include "profile.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -8,8 +9,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -20,18 +24,6 @@ const QFileDevice::Permissions kExecutable =
 const QFileDevice::Permissions kPlain = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                         QFileDevice::ReadUser | QFileDevice::WriteUser |
                                         QFileDevice::ReadGroup | QFileDevice::ReadOther;
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes,
-               QFileDevice::Permissions permissions = kPlain) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-           file.setPermissions(permissions);
-}
 
 QByteArray bigBody() {
     QByteArray bytes(300 * 1024 + 17, Qt::Uninitialized);
@@ -54,10 +46,14 @@ QString fetchManifest(const QString& base) {
     return text;
 }
 
+// A target name of the longest length a file system allows.
+const QString kLongName = QString(251, u'n') + QStringLiteral(".bin");
+
 } // namespace
 
 // The updater as a user runs it: copied into a program folder beside system.ini and the
-// installed files, fetching from the bundled service started on a free loopback port.
+// installed files, fetching from the bundled service (signing with the build's own key) started
+// on a free loopback port.
 class TestUpdaterProgram : public QObject {
     Q_OBJECT
 private slots:
@@ -67,14 +63,21 @@ private slots:
     void servesManifestOfRelease();
     void servesInstalledVersionWithoutRelease();
     void installsEveryFileAndRecordsVersion();
-    void keepsEverythingWhenAFileIsNotWhole_data();
-    void keepsEverythingWhenAFileIsNotWhole();
+    void installsNothingFromUnsoundRelease_data();
+    void installsNothingFromUnsoundRelease();
+    void refusesProtectedTarget_data();
+    void refusesProtectedTarget();
+    void freesStagingWhenDiskIsFull();
     void writesNothingOutsideFolder();
+    void endsWhollyOldOrWhollyNewAfterKill();
 
 private:
     QString startService(QProcess& service, const QStringList& extra);
-    int runUpdater(const QString& route, const QString& argument, QString* errors);
-    void expectOldInstallation();
+    int runUpdater(const QString& route, const QStringList& arguments, QString* errors,
+                   QProcess::ExitStatus* status = nullptr);
+    void expectInstallation(bool updated);
+    void expectOldFilesBesides(const QString& except);
+    void writeOldInstallation();
 
     QTemporaryDir m_root;
     QProcess m_service;
@@ -103,8 +106,9 @@ void TestUpdaterProgram::initTestCase() {
     QVERIFY(writeFile(m_release + "/version.txt", "3.1\n"));
     QVERIFY(writeFile(m_release + "/notes.txt", "修正了时刻表显示。\n"));
     QVERIFY(writeFile(m_release + "/a", "new a\n"));
-    QVERIFY(writeFile(m_release + "/b", "#!/bin/sh\necho new b\n"));
+    QVERIFY(writeFile(m_release + "/b", "#!/bin/sh\necho new b\n", kExecutable));
     QVERIFY(writeFile(m_release + "/c", bigBody()));
+    QVERIFY(writeFile(m_release + "/" + kLongName, "long\n", kExecutable));
     m_base = startService(m_service, {QStringLiteral("--release"), m_release});
     QVERIFY2(!m_base.isEmpty(), m_service.readAllStandardError().constData());
 }
@@ -120,6 +124,10 @@ void TestUpdaterProgram::init() {
     m_app = m_root.filePath(QStringLiteral("app"));
     QDir(m_app).removeRecursively();
     QVERIFY(QDir().mkpath(m_app));
+    writeOldInstallation();
+}
+
+void TestUpdaterProgram::writeOldInstallation() {
     QVERIFY(QFile::copy(QStringLiteral(QUILLON_UPDATE_BIN), m_app + "/quillon-update"));
     QVERIFY(writeFile(m_app + "/a", "old a\n"));
     QVERIFY(writeFile(m_app + "/b", "#!/bin/sh\necho old b\n", kExecutable));
@@ -127,35 +135,44 @@ void TestUpdaterProgram::init() {
     QVERIFY(writeProfileString("system", "Version", "3.0", m_app + "/system.ini"));
 }
 
-int TestUpdaterProgram::runUpdater(const QString& route, const QString& argument, QString* errors) {
+int TestUpdaterProgram::runUpdater(const QString& route, const QStringList& arguments,
+                                   QString* errors, QProcess::ExitStatus* status) {
     writeProfileString("update", "http", m_base + route, m_app + "/system.ini");
     QProcess updater;
-    updater.start(m_app + "/quillon-update", {QStringLiteral("--yes"), argument});
+    updater.start(m_app + "/quillon-update", QStringList{QStringLiteral("--yes")} + arguments);
     if (!updater.waitForFinished(60000)) {
         updater.kill();
         updater.waitForFinished();
         return -1;
     }
     *errors = QString::fromLocal8Bit(updater.readAllStandardError());
+    if (status)
+        *status = updater.exitStatus();
     return updater.exitStatus() == QProcess::NormalExit ? updater.exitCode() : -1;
 }
 
-void TestUpdaterProgram::expectOldInstallation() {
-    QCOMPARE(readAll(m_app + "/a"), QByteArray("old a\n"));
-    QCOMPARE(readAll(m_app + "/b"), QByteArray("#!/bin/sh\necho old b\n"));
-    QCOMPARE(readAll(m_app + "/c"), QByteArray("old c\n"));
+// Wholly the old set with the old version, or wholly the new set with the new one, and no
+// staging left behind.
+void TestUpdaterProgram::expectInstallation(bool updated) {
+    QCOMPARE(readAll(m_app + "/a"), updated ? QByteArray("new a\n") : QByteArray("old a\n"));
+    QCOMPARE(readAll(m_app + "/b"), updated ? QByteArray("#!/bin/sh\necho new b\n")
+                                            : QByteArray("#!/bin/sh\necho old b\n"));
+    QCOMPARE(readAll(m_app + "/c"), updated ? bigBody() : QByteArray("old c\n"));
     QCOMPARE(QFile::permissions(m_app + "/b"), kExecutable);
-    QCOMPARE(readProfileString("system", "Version", m_app + "/system.ini"), "3.0");
-    // No staging file is left behind.
-    QCOMPARE(QDir(m_app).entryList(QDir::Files | QDir::Hidden),
-             (QStringList{"a", "b", "c", "quillon-update", "system.ini"}));
+    QCOMPARE(QFile::permissions(m_app + "/a"), kPlain);
+    QCOMPARE(readProfileString("system", "Version", m_app + "/system.ini"),
+             updated ? "3.1" : "3.0");
+    QCOMPARE(QDir(m_app)
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                 .filter(QRegularExpression("^\\.")),
+             QStringList());
 }
 
 void TestUpdaterProgram::servesManifestOfRelease() {
     const QString manifest = fetchManifest(m_base);
     QCOMPARE(manifest.section(u'|', 0, 0), QStringLiteral("3.1"));
     QCOMPARE(manifest.section(u'|', 1, 1), m_base + "update/files/");
-    QCOMPARE(manifest.section(u'|', 2, 2), QStringLiteral("a,b,c"));
+    QCOMPARE(manifest.section(u'|', 2, 2), QStringLiteral("a,b,c,") + kLongName);
     QCOMPARE(manifest.section(u'|', 8, 8), QStringLiteral("修正了时刻表显示。\n"));
 }
 
@@ -174,36 +191,125 @@ void TestUpdaterProgram::servesInstalledVersionWithoutRelease() {
 
 void TestUpdaterProgram::installsEveryFileAndRecordsVersion() {
     QString errors;
-    QCOMPARE(runUpdater("update/files/", "3.1?a,b,c", &errors), 0);
+    // The trailing "," names no file and must not stop the version from being recorded.
+    QCOMPARE(runUpdater("update/files/", {"3.1?a,b,c," + kLongName + ","}, &errors), 0);
     QVERIFY2(!errors.contains("quillon-update:"), qPrintable(errors));
-    QCOMPARE(readAll(m_app + "/a"), QByteArray("new a\n"));
-    QCOMPARE(readAll(m_app + "/b"), QByteArray("#!/bin/sh\necho new b\n"));
-    QCOMPARE(readAll(m_app + "/c"), bigBody());
-    QCOMPARE(QFile::permissions(m_app + "/b"), kExecutable);
-    QCOMPARE(QFile::permissions(m_app + "/a"), kPlain);
-    QCOMPARE(readProfileString("system", "Version", m_app + "/system.ini"), "3.1");
+    expectInstallation(true);
+    // A file new to the folder gets the mode the release gives it.
+    QCOMPARE(readAll(m_app + "/" + kLongName), QByteArray("long\n"));
+    QCOMPARE(QFile::permissions(m_app + "/" + kLongName), kExecutable);
 }
 
-void TestUpdaterProgram::keepsEverythingWhenAFileIsNotWhole_data() {
+void TestUpdaterProgram::installsNothingFromUnsoundRelease_data() {
     QTest::addColumn<QString>("route");
-    QTest::newRow("cut short") << "update/short/";
-    QTest::newRow("not found") << "update/missing/";
+    QTest::addColumn<bool>("otherKey");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("cut short") << "update/short/" << false << "未能完整下载";
+    QTest::newRow("not found") << "update/missing/" << false << "无法取得升级文件的校验清单";
+    QTest::newRow("file changed") << "update/tampered/" << false << "与发布者签署的校验值不符";
+    QTest::newRow("sum list changed") << "update/forged/" << false << "签名无效";
+    QTest::newRow("no signature") << "update/unsigned/" << false << "缺少发布者的签名";
+    QTest::newRow("other key") << "update/files/" << true << "签名无效";
 }
 
-void TestUpdaterProgram::keepsEverythingWhenAFileIsNotWhole() {
+void TestUpdaterProgram::installsNothingFromUnsoundRelease() {
     QFETCH(QString, route);
+    QFETCH(bool, otherKey);
+    QFETCH(QString, message);
+    QStringList arguments{"3.1?a,b,c"};
+    if (otherKey) {
+        const QString key = m_root.filePath("other.key");
+        QCOMPARE(QProcess::execute(m_app + "/quillon-update", {"--make-key", key}), 0);
+        arguments << "--public-key" << key + ".pub";
+    }
     QString errors;
-    QCOMPARE(runUpdater(route, "3.1?a,b,c", &errors), 1);
-    QVERIFY(errors.contains(m_app + "/a"));
-    expectOldInstallation();
+    QCOMPARE(runUpdater(route, arguments, &errors), 1);
+    QCOMPARE(errors.count("quillon-update:"), 1);
+    QVERIFY2(errors.contains(message), qPrintable(errors));
+    expectInstallation(false);
+}
+
+void TestUpdaterProgram::refusesProtectedTarget_data() {
+    QTest::addColumn<bool>("folder");
+    QTest::newRow("write-protected file") << false;
+    QTest::newRow("folder") << true;
+}
+
+void TestUpdaterProgram::refusesProtectedTarget() {
+    QFETCH(bool, folder);
+    const QString c = m_app + "/c";
+    if (folder)
+        QVERIFY(QFile::remove(c) && QDir().mkdir(c));
+    else
+        QVERIFY(QFile::setPermissions(c, QFileDevice::ReadOwner | QFileDevice::ReadOther));
+    QString errors;
+    QCOMPARE(runUpdater("update/files/", {"3.1?a,b,c"}, &errors), 1);
+    QCOMPARE(errors.count("quillon-update:"), 1);
+    QVERIFY2(errors.contains("文件" + c + "正在使用,无法进行操作"), qPrintable(errors));
+    QCOMPARE(QFileInfo(c).isDir(), folder);
+    if (!folder) {
+        QCOMPARE(readAll(c), QByteArray("old c\n"));
+        QFile::setPermissions(c, kPlain);
+    }
+    QDir(c).removeRecursively();
+    QVERIFY(writeFile(c, "old c\n"));
+    expectInstallation(false);
+}
+
+void TestUpdaterProgram::freesStagingWhenDiskIsFull() {
+    // A program folder on a file system with room for the old set but not for the big new file.
+    const qint64 room = QFileInfo(QStringLiteral(QUILLON_UPDATE_BIN)).size() / 1024 + 200;
+    QDir(m_app).removeRecursively();
+    QVERIFY(QDir().mkpath(m_app));
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", QStringLiteral("size=%1k").arg(room),
+                                    "tmpfs", m_app}) != 0)
+        QSKIP("cannot mount a small file system here");
+    const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {m_app}); });
+    writeOldInstallation();
+    QString errors;
+    QCOMPARE(runUpdater("update/files/", {"3.1?a,b,c"}, &errors), 1);
+    QCOMPARE(errors.count("quillon-update:"), 1);
+    QVERIFY2(errors.contains("磁盘空间不足"), qPrintable(errors));
+    expectInstallation(false);
 }
 
 void TestUpdaterProgram::writesNothingOutsideFolder() {
     QString errors;
-    QCOMPARE(runUpdater("update/files/", "3.1?../a", &errors), 1);
+    QCOMPARE(runUpdater("update/files/", {"3.1?a,../a"}, &errors), 1);
     QVERIFY(errors.contains("../a"));
     QVERIFY(!QFile::exists(m_root.filePath("a")));
-    expectOldInstallation();
+    expectInstallation(false);
+}
+
+// The updater dies by SIGKILL after each step of a three-file update in turn (download,
+// verification, install, clean-up); the client's next start must find the old or the new set.
+void TestUpdaterProgram::endsWhollyOldOrWhollyNewAfterKill() {
+    int killed = 0, old = 0, updated = 0;
+    for (int step = 1; step < 100; ++step) {
+        init();
+        // A hard link: the client must run from the program folder, as installed.
+        QVERIFY(::link(QUILLON_CLIENT_BIN, QFile::encodeName(m_app + "/quillon").constData()) == 0);
+        QString errors;
+        QProcess::ExitStatus status = QProcess::NormalExit;
+        const int code = runUpdater(
+            "update/files/", {"--stop-at", QString::number(step), "3.1?a,b,c"}, &errors, &status);
+        QProcess client;
+        client.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        client.start(m_app + "/quillon", {"--version"});
+        QVERIFY(client.waitForFinished(30000));
+        QCOMPARE(client.exitCode(), 0);
+        const bool isNew = readProfileString("system", "Version", m_app + "/system.ini") == "3.1";
+        expectInstallation(isNew);
+        (isNew ? updated : old) += 1;
+        if (status == QProcess::NormalExit) {
+            QCOMPARE(code, 0); // every step passed: the update ran through
+            break;
+        }
+        ++killed;
+    }
+    qInfo("killed at %d steps: %d left the old set, %d the new", killed, old, updated - 1);
+    QVERIFY2(killed >= 20, qPrintable(QString::number(killed)));
+    QVERIFY(old > 0 && updated > 1);
 }
 
 QTEST_GUILESS_MAIN(TestUpdaterProgram)

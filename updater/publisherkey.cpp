@@ -1,0 +1,7 @@
+#include "publisherkey.h"
+
+#include "publisherkey_generated.h"
+
+QByteArray builtInPublicKey() {
+    return QByteArray::fromHex(QByteArrayLiteral(kPublisherPublicKeyHex));
+}
