@@ -82,8 +82,6 @@ private slots:
     void skipsBadRowsAndCountsThem();
     void opensFoldersAndZipFiles_data();
     void opensFoldersAndZipFiles();
-    void parsesTimes_data();
-    void parsesTimes();
 };
 
 void TestServiceFeedReader::readsCsvAsExportersWriteIt_data() {
@@ -255,26 +253,6 @@ void TestServiceFeedReader::opensFoldersAndZipFiles() {
     }
     QVERIFY2(t, qPrintable(why));
     QVERIFY(t->findTrain(QStringLiteral("K1")));
-}
-
-void TestServiceFeedReader::parsesTimes_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("seconds");
-    QTest::newRow("morning") << "08:05:09" << 8 * 3600 + 5 * 60 + 9;
-    QTest::newRow("one-digit hour") << "8:05:00" << 8 * 3600 + 300;
-    QTest::newRow("past midnight") << "25:10:00" << 25 * 3600 + 600;
-    QTest::newRow("three days on") << "100:00:00" << 100 * 3600;
-    QTest::newRow("minute 61") << "25:61:00" << -1;
-    QTest::newRow("second 60") << "10:00:60" << -1;
-    QTest::newRow("no seconds") << "10:00" << -1;
-    QTest::newRow("sign") << "-1:00:00" << -1;
-    QTest::newRow("blank inside") << "10: 0:00" << -1;
-}
-
-void TestServiceFeedReader::parsesTimes() {
-    QFETCH(QString, text);
-    QFETCH(int, seconds);
-    QCOMPARE(gtfs::parseTime(text.toStdString()), seconds);
 }
 
 QTEST_APPLESS_MAIN(TestServiceFeedReader)

@@ -182,10 +182,6 @@ void TestServiceTimetable::mapsFeedToTrains_data() {
                    "stop_lon\nW,戊站,1,,2.068437,3.597281\nw,戊 3站台,0,W,,\n"
                    "q,己,,,3.867078,3.597281\nqq,己东口,2,q,,\n",
          someDay, "station", "戊站", "", "D5|戊站|己|动车组|戊站|06:00|己|07:00|01:00|200"},
-        {"platform's own name is no station",
-         oneTrip + "== stops.txt\nstop_id,stop_name,location_type,parent_station\n"
-                   "W,戊站,1,\nw,戊 3站台,0,W\nq,己,,\n",
-         someDay, "station", "戊 3站台", "", ""},
         // The number and class a train shows.
         {"number from the route",
          oneTrip + "== trips.txt\nroute_id,service_id,trip_id\nr,all,d5\n"
