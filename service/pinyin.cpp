@@ -155,8 +155,8 @@ public:
         return one;
     }
 
-    // One entry per character of `run` (all Han), or an empty list when ICU's output does
-    // not split into one syllable per character.
+    // ICU's reading of `run`, split at the blanks it puts between syllables (one per
+    // character as a rule; empty when the transliterator is missing).
     QStringList syllablesOf(const QString& run) {
         if (!m_transliterator)
             return {};
