@@ -1,3 +1,4 @@
+#include "pages.h"
 #include "server.h"
 #include "timetable.h"
 
@@ -24,6 +25,7 @@ void fail(const QString& message) {
 std::optional<Timetable> loadTimetable(const QString& path, QDate day, QString* error) {
     if (path.isEmpty())
         return Timetable::loadBuiltIn(error, day);
+    pages::setSampleTimetable(false);
     LoadReport report;
     std::optional<Timetable> data = Timetable::load(path, day, &report, error);
     if (!data)

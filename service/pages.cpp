@@ -3,12 +3,20 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <atomic>
+
 namespace pages {
 
 namespace {
 
 const QString pageTitle = QStringLiteral("列车时刻查询");
-const QString footer = QStringLiteral("<p class=\"foot\">Quillon 列车时刻表服务（样例数据）</p>\n");
+std::atomic<bool> sampleTimetable{true};
+
+QString footer() {
+    return sampleTimetable
+               ? QStringLiteral("<p class=\"foot\">Quillon 列车时刻表服务（样例数据）</p>\n")
+               : QStringLiteral("<p class=\"foot\">Quillon 列车时刻表服务</p>\n");
+}
 
 QByteArray page(const QString& heading, const QString& body) {
     QString html;
@@ -26,7 +34,7 @@ QByteArray page(const QString& heading, const QString& body) {
     html += escapeHtml(heading);
     html += QStringLiteral("</h3>\n");
     html += body;
-    html += footer;
+    html += footer();
     html += QStringLiteral("</body></html>\n");
     return toGb(html);
 }
@@ -116,6 +124,14 @@ QString headerRow(ListKind kind) {
 
 } // namespace
 
+void setSampleTimetable(bool sample) {
+    sampleTimetable = sample;
+}
+
+bool isSampleTimetable() {
+    return sampleTimetable;
+}
+
 QString escapeHtml(const QString& text) {
     return text.toHtmlEscaped().replace(QLatin1Char('\''), QStringLiteral("&#39;"));
 }
@@ -178,8 +194,10 @@ QByteArray bannerPage() {
 
 QByteArray portalPage() {
     return page(QStringLiteral("Quillon 铁路时刻"),
-                QStringLiteral("<p>欢迎使用 Quillon 列车时刻查询系统。</p>\n"
-                               "<p>本地服务提供样例时刻表，供演示与测试使用。</p>\n"));
+                QStringLiteral("<p>欢迎使用 Quillon 列车时刻查询系统。</p>\n") +
+                    (sampleTimetable
+                         ? QStringLiteral("<p>本地服务提供样例时刻表，供演示与测试使用。</p>\n")
+                         : QStringLiteral("<p>本地服务提供所载入的时刻表。</p>\n")));
 }
 
 } // namespace pages

@@ -21,6 +21,11 @@ enum class ListKind {
     Station,     // rows start at "<td width=75"; one header row the client filters out
 };
 
+// Whether the timetable pages call their data sample data: true for the built-in sample,
+// false once the service serves a user's feed. Set before serving. Fares stay sample fares.
+void setSampleTimetable(bool sample);
+bool isSampleTimetable();
+
 QString escapeHtml(const QString& text);
 QByteArray toGb(const QString& text);
 QString fromGb(const QByteArray& bytes);

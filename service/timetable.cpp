@@ -111,7 +111,8 @@ int arrivesAt(const TrainStop& s) {
 struct TripCall {
     int station;
     int stop;
-    int arrival, departure;
+    int arrival, departure; // both -1 for a call the feed gives no time
+    int line;
 };
 
 class TimetableBuilder {
@@ -148,6 +149,7 @@ public:
             int lastSequence = -1;
             for (; i < order.size() && m_feed.stopTimes[size_t(order[i])].trip == trip; ++i)
                 addCall(m_feed.stopTimes[size_t(order[i])], lastSequence, calls);
+            interpolate(calls);
             callsOfTrip[size_t(trip)] = int(calls.size());
             const gtfs::Trip& t = m_feed.trips[size_t(trip)];
             if (calls.size() >= 2 && running[size_t(t.service)])
@@ -213,13 +215,57 @@ private:
         // An empty arrival takes the departure, and the reverse.
         const int arrival = st.arrival >= 0 ? st.arrival : st.departure;
         const int departure = st.departure >= 0 ? st.departure : st.arrival;
-        if (arrival < 0)
-            return skip("stop time without a time");
+        if (arrival < 0) {
+            calls.push_back({station, st.stop, -1, -1, st.line});
+            return;
+        }
         if (departure < arrival)
             return skip("departure before arrival");
-        if (!calls.empty() && arrival < calls.back().departure)
-            return skip("time before the previous stop");
-        calls.push_back({station, st.stop, arrival, departure});
+        for (auto c = calls.rbegin(); c != calls.rend(); ++c) {
+            if (c->departure >= 0) {
+                if (arrival < c->departure)
+                    return skip("time before the previous stop");
+                break;
+            }
+        }
+        calls.push_back({station, st.stop, arrival, departure, st.line});
+    }
+
+    double distance(const TripCall& a, const TripCall& b) const {
+        const int p = m_positionOfStop[size_t(a.stop)], q = m_positionOfStop[size_t(b.stop)];
+        return p >= 0 && q >= 0
+                   ? kilometresBetween(m_feed.stops[size_t(p)], m_feed.stops[size_t(q)])
+                   : 0;
+    }
+
+    // Calls without times between timed ones get times in proportion to the distance (or to
+    // the number of stops when positions are missing); before the first or after the last
+    // timed call there is nothing to go by.
+    void interpolate(std::vector<TripCall>& calls) {
+        auto untimed = [](const TripCall& c) { return c.arrival < 0; };
+        while (!calls.empty() && (untimed(calls.front()) || untimed(calls.back()))) {
+            const TripCall& dropped = untimed(calls.front()) ? calls.front() : calls.back();
+            m_faults.add(QStringLiteral("stop time without a time"), gtfs::stopTimesTable,
+                         dropped.line);
+            calls.erase(untimed(calls.front()) ? calls.begin() : calls.end() - 1);
+        }
+        for (size_t i = 0; i + 1 < calls.size(); ++i) {
+            if (!untimed(calls[i + 1]))
+                continue;
+            size_t j = i + 1;
+            while (untimed(calls[j]))
+                ++j;
+            std::vector<double> along{0};
+            for (size_t k = i + 1; k <= j; ++k)
+                along.push_back(along.back() + distance(calls[k - 1], calls[k]));
+            const int from = calls[i].departure, span = calls[j].arrival - from;
+            for (size_t k = i + 1; k < j; ++k) {
+                const double share =
+                    along.back() > 0 ? along[k - i] / along.back() : double(k - i) / double(j - i);
+                calls[k].arrival = calls[k].departure = from + int(std::lround(span * share));
+            }
+            i = j - 1;
+        }
     }
 
     void addRuns(int trip, const std::vector<TripCall>& calls, QList<Train>& trains) {

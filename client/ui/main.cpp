@@ -16,8 +16,7 @@ int main(int argc, char* argv[]) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1"); // the sandbox refuses to run as root
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("quillon"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quillon查询系统"));
+    Program::nameApplication();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Quillon, the timetable client"));

@@ -160,6 +160,10 @@ void TestServiceFeedReader::skipsBadRowsAndCountsThem_data() {
                        "1 row skipped: trip with fewer than two timed stops (first at "
                        "trips.txt:2)"}
         << "";
+    QTest::newRow("last stop without a time")
+        << header + "t,09:00:00,09:00:00,b,2\nt,,,a,3\n"
+        << QStringList{"1 row skipped: stop time without a time (first at stop_times.txt:4)"}
+        << "甲 08:00,乙 09:00";
     QTest::newRow("entrance is no stop")
         << QByteArray("== stops.txt\nstop_id,stop_name,location_type\na,甲,\nb,乙,\ne,口,2\n") +
                header + "t,08:30:00,08:30:00,e,2\nt,09:00:00,09:00:00,b,3\n"

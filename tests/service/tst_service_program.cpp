@@ -39,12 +39,23 @@ private slots:
 
 void TestServiceProgram::servesGivenDataAndStopsOnSignal_data() {
     QTest::addColumn<int>("signal");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<bool>("runs");
+    QTest::addColumn<QString>("message");
+    const QString skipped = QStringLiteral("1 row skipped: bad time (first at stop_times.txt:4)");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << "20250303" << true << skipped;
+    QTest::newRow("SIGINT") << int(SIGINT) << "20250303" << true << skipped;
+    // A Saturday: the one train runs on weekdays only, and the service still starts.
+    QTest::newRow("day without service")
+        << int(SIGTERM) << "20250301" << false
+        << "no trains run on 20250301; the feed covers 2025-01-01 to 2025-12-31";
 }
 
 void TestServiceProgram::servesGivenDataAndStopsOnSignal() {
     QFETCH(int, signal);
+    QFETCH(QString, date);
+    QFETCH(bool, runs);
+    QFETCH(QString, message);
     QTemporaryDir feed;
     QVERIFY(writeFeedFolder(feed.path(), smallFeed));
     QProcess process;
@@ -54,7 +65,7 @@ void TestServiceProgram::servesGivenDataAndStopsOnSignal() {
     });
     process.start(QStringLiteral(QUILLON_SERVICE_BIN),
                   {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--gtfs"),
-                   feed.path(), QStringLiteral("--date"), QStringLiteral("20250303")});
+                   feed.path(), QStringLiteral("--date"), date});
     QTRY_VERIFY_WITH_TIMEOUT(process.canReadLine(), 10000);
     static const QRegularExpression ready(
         QStringLiteral("^quillon-service listening on http://127\\.0\\.0\\.1:(\\d+)/\n$"));
@@ -64,7 +75,10 @@ void TestServiceProgram::servesGivenDataAndStopsOnSignal() {
     httplib::Client client("127.0.0.1", m.captured(1).toInt());
     const std::string path = "/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=";
     const httplib::Result x1 = client.Get(path + "X1");
-    QVERIFY(x1 && pages::fromGb(QByteArray::fromStdString(x1->body)).contains("<b>X1</b>"));
+    QVERIFY(x1);
+    const QString x1Page = pages::fromGb(QByteArray::fromStdString(x1->body));
+    QVERIFY(runs ? x1Page.contains("<b>X1</b>") : x1Page.contains(pages::noTrainPhrase));
+    QVERIFY2(!x1Page.contains("样例数据"), "a user's feed is no sample data");
     const httplib::Result k7 = client.Get(path + "K7"); // only in the built-in sample
     QVERIFY(k7 &&
             pages::fromGb(QByteArray::fromStdString(k7->body)).contains(pages::noTrainPhrase));
@@ -74,7 +88,7 @@ void TestServiceProgram::servesGivenDataAndStopsOnSignal() {
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
     const QString err = QString::fromUtf8(process.readAllStandardError());
-    QVERIFY2(err.contains("1 row skipped: bad time (first at stop_times.txt:4)"), qPrintable(err));
+    QVERIFY2(err.contains(message), qPrintable(err));
 }
 
 void TestServiceProgram::refusesBadStart_data() {

@@ -211,6 +211,10 @@ void TestServiceTimetable::mapsFeedToTrains_data() {
          "== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
          "d5,,06:00:00,w,1\nd5,07:00:59,,q,2\n",
          someDay, "number", "D5", "", d5Row},
+        {"stops without times placed by distance",
+         "== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
+         "k9,08:00:00,08:00:00,j,1\nk9,,,y,2\nk9,12:00:00,12:00:00,b,3\n",
+         someDay, "station", "乙", "", "K9|甲|丙|快速|乙|09:00|丙|12:00|03:00|300"},
         {"set off after midnight of the service day",
          "== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
          "d5,25:10:00,25:10:00,w,1\nd5,49:20:00,49:20:00,q,2\n",
