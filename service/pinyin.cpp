@@ -32,31 +32,34 @@ struct WordReading {
 // Reviewed against how the stations are called; each entry is a polyphonic or rare reading
 // where ICU's default reading of the character differs.
 const WordReading wordReadings[] = {
-    {u"蚌埠", "beng bu"},   // 蚌 is "bang" (mussel) except in this city
-    {u"六安", "lu an"},     // 六 reads "lu" in this city's name, not "liu"
-    {u"六合", "lu he"},     // the same old reading of 六 (Nanjing district)
-    {u"长子", "zhang zi"},  // the one county where 长 keeps "zhang" (see charReadings)
-    {u"乐清", "yue qing"},  // 乐 reads "yue" here, not "le"
-    {u"乐亭", "lao ting"},  // 乐 reads "lao" here
-    {u"西藏", "xi zang"},   // 藏 is "zang" for Tibet, ICU says "cang"
-    {u"单县", "shan xian"}, // 单 as a place name (and surname) is "shan"
-    {u"番禺", "pan yu"},    // 番 is "pan" here; 吐鲁番 keeps "fan"
-    {u"铅山", "yan shan"},  // 铅 is "yan" in this county only
-    {u"洪洞", "hong tong"}, // 洞 is "tong" in this county only
-    {u"尉犁", "yu li"},     // 尉 is "yu" here; 尉氏 keeps "wei"
-    {u"蔚县", "yu xian"},   // 蔚 is "yu" for this county
-    {u"浚县", "xun xian"},  // 浚 is "xun" for this county
-    {u"涡阳", "guo yang"},  // 涡 is "guo" for the river and town
-    {u"黄陂", "huang pi"},  // 陂 is "pi" here
-    {u"筠连", "jun lian"},  // 筠 is "jun" here
-    {u"枞阳", "zong yang"}, // 枞 is "zong" here
-    {u"珲春", "hun chun"},  // 珲 is "hun" here
-    {u"黄埔", "huang pu"},  // 埔 is "pu" here; 大埔 keeps "bu"
-    {u"犍为", "qian wei"},  // 犍 is "qian" here
-    {u"什邡", "shi fang"},  // 什 is "shi" here, ICU says "shen"
-    {u"泊头", "bo tou"},    // 泊 is "bo" here, ICU says "po"
-    {u"泌阳", "bi yang"},   // 泌 is "bi" here
-    {u"牟平", "mu ping"},   // 牟 is "mu" here
+    {u"蚌埠", "beng bu"},    // 蚌 is "bang" (mussel) except in this city
+    {u"六安", "lu an"},      // 六 reads "lu" in this city's name, not "liu"
+    {u"六合", "lu he"},      // the same old reading of 六 (Nanjing district)
+    {u"长子", "zhang zi"},   // the one county where 长 keeps "zhang" (see charReadings)
+    {u"乐清", "yue qing"},   // 乐 reads "yue" here, not "le"
+    {u"乐亭", "lao ting"},   // 乐 reads "lao" here
+    {u"西藏", "xi zang"},    // 藏 is "zang" for Tibet, ICU says "cang"
+    {u"单县", "shan xian"},  // 单 as a place name (and surname) is "shan"
+    {u"单家", "shan jia"},   // the surname 单 in village names (单家集) is "shan" too
+    {u"番禺", "pan yu"},     // 番 is "pan" here; 吐鲁番 keeps "fan"
+    {u"铅山", "yan shan"},   // 铅 is "yan" in this county only
+    {u"洪洞", "hong tong"},  // 洞 is "tong" in this county only
+    {u"尉犁", "yu li"},      // 尉 is "yu" here; 尉氏 keeps "wei"
+    {u"蔚县", "yu xian"},    // 蔚 is "yu" for this county
+    {u"浚县", "xun xian"},   // 浚 is "xun" for this county
+    {u"涡阳", "guo yang"},   // 涡 is "guo" for the river and town
+    {u"黄陂", "huang pi"},   // 陂 is "pi" here
+    {u"筠连", "jun lian"},   // 筠 is "jun" here
+    {u"枞阳", "zong yang"},  // 枞 is "zong" here
+    {u"珲春", "hun chun"},   // 珲 is "hun" here
+    {u"黄埔", "huang pu"},   // 埔 is "pu" here; 大埔 keeps "bu"
+    {u"犍为", "qian wei"},   // 犍 is "qian" here
+    {u"什邡", "shi fang"},   // 什 is "shi" here, ICU says "shen"
+    {u"泊头", "bo tou"},     // 泊 is "bo" here, ICU says "po"
+    {u"泌阳", "bi yang"},    // 泌 is "bi" here
+    {u"牟平", "mu ping"},    // 牟 is "mu" here
+    {u"莘庄", "xin zhuang"}, // 莘 is "xin" here; 莘县 keeps "shen"
+    {u"荥经", "ying jing"},  // 荥 is "ying" here; 荥阳 keeps "xing"
 };
 
 // Characters whose reading in place names differs from ICU's default everywhere they occur
@@ -152,8 +155,8 @@ public:
         return one;
     }
 
-    // One entry per character of `run` (all Han), or an empty list when ICU's output does
-    // not split into one syllable per character.
+    // ICU's reading of `run`, split at the blanks it puts between syllables (one per
+    // character as a rule; empty when the transliterator is missing).
     QStringList syllablesOf(const QString& run) {
         if (!m_transliterator)
             return {};

@@ -238,6 +238,19 @@ int main(int argc, char* argv[]) {
         "8 clients x 2,000 requests", parallelErrors == 0 && errors == 0,
         QStringLiteral("%1 errors, %2 ms in all").arg(parallelErrors + errors).arg(wall.elapsed()));
 
+    httplib::Client lister("127.0.0.1", national.port());
+    QElapsedTimer listed;
+    listed.start();
+    const auto list = lister.Get("/stations.txt");
+    const double listMs = double(listed.nsecsElapsed()) / 1e6;
+    const qsizetype stations =
+        list ? std::count(list->body.begin(), list->body.end(), '\n') - 1 : 0;
+    pass &= report("stations.txt", list && list->status == 200 && stations > 0,
+                   QStringLiteral("%1 stations, %2 KB in %3 ms")
+                       .arg(stations)
+                       .arg(list ? list->body.size() / 1024 : 0)
+                       .arg(listMs, 0, 'f', 2));
+
     const double peak = national.peakMb();
     pass &= report("peak resident memory (VmHWM)", peak > 0 && peak <= kMaxPeakMb,
                    QStringLiteral("%1 MB (target <= %2)").arg(peak, 0, 'f', 0).arg(kMaxPeakMb));

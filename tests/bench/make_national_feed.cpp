@@ -96,7 +96,8 @@ std::vector<Station> makeStations(Random& random) {
     std::vector<Station> stations;
     for (int i = 0; i < kStations; ++i) {
         Station s;
-        s.id = "S" + std::to_string(10000 + i);
+        s.id = "S";
+        s.id += std::to_string(10000 + i); // not "S" + ...: GCC 12 -O3 warns falsely on it
         s.name = names[size_t(i)];
         s.lat = 21.0 + random.unit() * 25.0;
         s.lon = 85.0 + random.unit() * 40.0;
@@ -228,8 +229,10 @@ int main(int argc, char* argv[]) {
             std::vector<int> order = line.stops;
             if (back)
                 std::reverse(order.begin(), order.end());
-            const std::string id = "T" + std::to_string(trip);
-            numbers.push_back(line.letter + std::to_string(trip + 1));
+            std::string id = "T";
+            id += std::to_string(trip);
+            numbers.push_back(std::string(1, line.letter));
+            numbers.back() += std::to_string(trip + 1);
             trips.out << 'R' << r << ',' << services[random.below(int(std::size(services)))] << ','
                       << id << ',' << numbers.back() << '\n';
             int at = random.between(5 * 3600, 23 * 3600 + 50 * 60) / 60 * 60;

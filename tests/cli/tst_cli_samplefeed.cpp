@@ -1,13 +1,17 @@
 // A third-party GTFS feed (tests/data/sample-gtfs-feed) served by quillon-service and read
-// back through quillon-query, as a user pointing Quillon at a published feed would see it:
-// platforms under a parent station, trips run by frequency, times past midnight and
-// calendar exceptions.
+// back through quillon-query and the station list, as a user pointing Quillon at a published
+// feed would see it: platforms under a parent station, trips run by frequency, times past
+// midnight and calendar exceptions.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStringDecoder>
+#include <QUrl>
 #include <QTest>
+
+#include <httplib.h>
 
 #include <map>
 #include <memory>
@@ -36,6 +40,7 @@ private Q_SLOTS:
     void answersFromTheFeed_data();
     void answersFromTheFeed();
     void trainNotRunningThatDayIsUnknown();
+    void stationListCountsTheDaysTrains();
 
 private:
     QString base(const QString& date);
@@ -156,6 +161,22 @@ void SampleFeedTest::trainNotRunningThatDayIsUnknown() {
              QStringLiteral("不存在所查询的车次信息。"));
     QCOMPARE(query("20190720", {"train", "Ada"}, 3)[u"message"].toString(),
              QStringLiteral("不存在所查询的车次信息。"));
+}
+
+void SampleFeedTest::stationListCountsTheDaysTrains() {
+    const QUrl address(base("20190330"));
+    httplib::Client client(address.host().toStdString(), address.port());
+    const auto result = client.Get("/stations.txt");
+    QVERIFY(result && result->status == 200);
+    QStringDecoder gb("GB18030");
+    const QString text = gb.decode(QByteArray::fromStdString(result->body));
+    // Platforms, entrances and boarding areas are no stations of their own; a platform's
+    // trains count at its station.
+    QCOMPARE(text.split(u'\n', Qt::SkipEmptyParts),
+             (QStringList{"# name\tpinyin\tinitials\ttrains",
+                          "Awesome Museum\tawesomemuseum\tam\t4", "City Center\tcitycenter\tcc\t26",
+                          "International Airport (ABC)\tinternationalairportabc\tiaa\t26",
+                          "Lake\tlake\tl\t20"}));
 }
 
 QTEST_GUILESS_MAIN(SampleFeedTest)
