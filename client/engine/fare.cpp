@@ -37,8 +37,12 @@ QByteArray fareAddress(const QString& fareBase, const QString& trainNumber) {
 FarePageOutcome judgeFarePage(QStringView buffer) {
     if (markers::contains(buffer, kNoFarePhrase))
         return {kNoFareMessage.toString(), buffer.toString()};
+    // Without the title the cut fails as a whole and the page is kept entire: a footer's
+    // "<div align=center>" must not drop the rows after it.
     const auto details = markers::piece(buffer, u"详<br>细<br>情<br>况", 1);
-    return {{}, markers::upTo(details ? *details : buffer, u"<div align=center>").toString()};
+    if (!details)
+        return {{}, buffer.toString()};
+    return {{}, markers::upTo(*details, u"<div align=center>").toString()};
 }
 
 FareTable scrapeFareTable(QStringView buffer) {

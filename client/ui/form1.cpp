@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "bannerbrowser.h"
+#include "centre.h"
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
@@ -196,7 +197,9 @@ Form1::~Form1() = default;
 void Form1::buildControls() {
     // Created first, then parented back to front: each sibling given its parent later lies
     // over the ones before it, and a container exists before its children are put in it.
-    QHash<QString, QWidget*> made;
+    // The table's names are unique, though a container's children may share names with
+    // another container's (the skin has its own Image2 to Image4): keep what the table made.
+    QHash<QString, QWidget*>& made = m_controls;
     for (const Control& c : kControls)
         made.insert(QString::fromLatin1(c.name), createControl(c, nullptr));
     for (auto it = std::rbegin(kControls); it != std::rend(kControls); ++it) {
@@ -217,26 +220,26 @@ void Form1::buildControls() {
         }
     }
 
-    WebBrowser1 = findChild<webbrowser*>(QStringLiteral("WebBrowser1"));
+    WebBrowser1 = control<webbrowser>("WebBrowser1");
     WebBrowser1->setAddress(QUrl(Program::Services.banner));
     Picture2 = control("Picture2");
-    Text1[0] = findChild<QLineEdit*>(QStringLiteral("Text1[0]"));
-    Text1[1] = findChild<QLineEdit*>(QStringLiteral("Text1[1]"));
-    Text3 = findChild<QLineEdit*>(QStringLiteral("Text3"));
-    SZCommand1 = findChild<SkinButton*>(QStringLiteral("SZCommand1"));
-    SZCommand2 = findChild<SkinButton*>(QStringLiteral("SZCommand2"));
-    ListView1 = findChild<QTreeWidget*>(QStringLiteral("ListView1"));
-    ListView2 = findChild<QTreeWidget*>(QStringLiteral("ListView2"));
-    ListView3 = findChild<QTreeWidget*>(QStringLiteral("ListView3"));
-    StatusBar1 = findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
-    Main1 = findChild<Main*>(QStringLiteral("Main1"));
+    Text1[0] = control<QLineEdit>("Text1[0]");
+    Text1[1] = control<QLineEdit>("Text1[1]");
+    Text3 = control<QLineEdit>("Text3");
+    SZCommand1 = control<SkinButton>("SZCommand1");
+    SZCommand2 = control<SkinButton>("SZCommand2");
+    ListView1 = control<QTreeWidget>("ListView1");
+    ListView2 = control<QTreeWidget>("ListView2");
+    ListView3 = control<QTreeWidget>("ListView3");
+    StatusBar1 = control<QStatusBar>("StatusBar1");
+    Main1 = control<Main>("Main1");
     Main1->setPortalBrand(Program::kPortalBrand);
 
     connect(SZCommand1, &SkinButton::Click, this, &Form1::SZCommand1_Click);
     connect(SZCommand2, &SkinButton::Click, this, &Form1::SZCommand2_Click);
-    connect(findChild<SkinButton*>(QStringLiteral("LeftCommand1")), &SkinButton::Click, this,
+    connect(control<SkinButton>("LeftCommand1"), &SkinButton::Click, this,
             &Form1::LeftCommand1_Click);
-    connect(findChild<SkinButton*>(QStringLiteral("RightCommand1")), &SkinButton::Click, this,
+    connect(control<SkinButton>("RightCommand1"), &SkinButton::Click, this,
             &Form1::RightCommand1_Click);
     connect(Text3, &QLineEdit::textChanged, this, &Form1::Text3_Change);
     // Enter in a box runs its panel's query, as the mouse would.
@@ -297,10 +300,6 @@ void Form1::buildStatusBar() {
     m_panels[2]->setToolTip(kHint);
     m_panels[3]->setText(Program::kCreditLine);
     m_panels[3]->setToolTip(Program::kCreditLine);
-}
-
-QWidget* Form1::control(const char* name) const {
-    return findChild<QWidget*>(QString::fromLatin1(name));
 }
 
 QTreeWidget* Form1::listView(TrainList list) const {
@@ -374,12 +373,12 @@ void Form1::LZCommand1_Click(int index) {
 }
 
 void Form1::BZCommand1_Click(int index) {
-    Text3->setText(findChild<SkinButton*>(QStringLiteral("BZCommand1[%1]").arg(index))->Caption());
+    Text3->setText(control<SkinButton>(QStringLiteral("BZCommand1[%1]").arg(index))->Caption());
 }
 
 void Form1::NZCommand1_Click(int index) {
     Text3->setText(Text3->text() +
-                   findChild<SkinButton*>(QStringLiteral("NZCommand1[%1]").arg(index))->Caption());
+                   control<SkinButton>(QStringLiteral("NZCommand1[%1]").arg(index))->Caption());
 }
 
 void Form1::LeftCommand1_Click() {
@@ -571,13 +570,27 @@ void Form1::Form_Resize() {
         return;
     const QSize frame = outer - size();
     const QSize minimum(px(kMinOuterWidth) - frame.width(), px(kMinOuterHeight) - frame.height());
-    if (W < kMinOuterWidth || H < kMinOuterHeight)
+    if (W < kMinOuterWidth || H < kMinOuterHeight) {
+        const QSize before = size();
         resize(std::max(width(), minimum.width()), std::max(height(), minimum.height()));
+        // While the window is being shown Qt delivers one pending resize event and drops the
+        // one this resize posts, so the new size would stay unlaid until the user resizes.
+        if (size() != before && testAttribute(Qt::WA_PendingResizeEvent))
+            Form_Resize();
+    }
 }
 
 void Form1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Form_Resize();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        centreOnScreen(this);
+    }
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

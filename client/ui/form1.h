@@ -3,6 +3,7 @@
 #include "queryrunner.h"
 #include "trainlist.h"
 
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -77,6 +78,7 @@ public Q_SLOTS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -93,7 +95,12 @@ private:
     void fillList(TrainList list, const TrainListResult& result);
     void ZhongZhuan(const QList<TransferEntry>& entries, const QString& caption);
 
-    QWidget* control(const char* name) const;
+    // A control of the window's table, found in the container the table puts it in.
+    QWidget* control(const QString& name) const { return m_controls.value(name); }
+    QWidget* control(const char* name) const { return control(QString::fromLatin1(name)); }
+    template <typename T, typename Name> T* control(const Name& name) const {
+        return qobject_cast<T*>(control(name));
+    }
 
     webbrowser* WebBrowser1 = nullptr;
     QWidget* Picture2 = nullptr;
@@ -111,4 +118,6 @@ private:
     QMenu* menu = nullptr;
     QAction* SearchPJ = nullptr;
     QPointer<Form2> m_detail;
+    QHash<QString, QWidget*> m_controls; // by table name
+    bool m_placed = false;               // centred on the screen at the first show
 };

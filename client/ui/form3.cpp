@@ -7,6 +7,10 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -48,7 +52,8 @@ Form3::Form3(const QList<TransferEntry>& entries, const QString& caption, Form1*
         auto* item = new QListWidgetItem(cityIcon, entry.city, ListView1);
         item->setData(kLegPathRole, entry.path);
     }
-    connect(ListView1, &QListWidget::itemClicked, this, &Form3::ListView1_Click);
+    // A click anywhere in the list is the list's click, beside the cities too.
+    ListView1->viewport()->installEventFilter(this);
 
     auto* note =
         new QLabel(QStringLiteral("中转换乘牵涉的因素众多，不能简单的通过计算解决。所以请你"
@@ -58,8 +63,7 @@ Form3::Form3(const QList<TransferEntry>& entries, const QString& caption, Form1*
     note->setFont(songFont(10.5));
     note->setWordWrap(true);
     placeTwips(note, 120, 5160, 5415, 495);
-    // Fonts differ between systems: let the note grow rather than lose its last words.
-    note->resize(note->width(), std::max(note->height(), note->heightForWidth(note->width())));
+    fitNote(note);
 
     connect(placeSkinButton(this, SkinLook::LeftCommand, "LeftCommand1", QStringLiteral(" 确定"),
                             6000, 5160, 1200, 600),
@@ -67,6 +71,35 @@ Form3::Form3(const QList<TransferEntry>& entries, const QString& caption, Form1*
     connect(placeSkinButton(this, SkinLook::RightCommand, "RightCommand1", QStringLiteral(" 取消"),
                             7320, 5160, 1200, 600),
             &SkinButton::Click, this, &Form3::RightCommand1_Click);
+}
+
+void Form3::fitNote(QLabel* note) const {
+    // Fonts differ between systems: the note may use the room up to the buttons, and its type
+    // shrinks until every line fits above the window's bottom edge.
+    constexpr int kButtonsLeft = 6000, kGap = 90;
+    note->resize(px(kButtonsLeft - kGap) - note->x(), note->height());
+    const int room = height() - note->y() - 1;
+    QFont font = note->font();
+    while (note->heightForWidth(note->width()) > room && font.pointSizeF() > 8) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        note->setFont(font);
+    }
+    note->resize(note->width(), std::clamp(note->heightForWidth(note->width()), 0, room));
+}
+
+bool Form3::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListView1->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                             event->type() == QEvent::MouseButtonRelease)) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton)
+            return QDialog::eventFilter(watched, event);
+        // A press beside the cities keeps the selected one: that is the city the click queries.
+        if (event->type() == QEvent::MouseButtonPress)
+            return !ListView1->indexAt(mouse->position().toPoint()).isValid();
+        // After the list has handled the release; the query runs its own page load.
+        QTimer::singleShot(0, this, &Form3::ListView1_Click);
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void Form3::ListView1_Click() {

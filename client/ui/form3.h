@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class Form1;
+class QLabel;
 class QListWidget;
 class QListWidgetItem;
 
@@ -20,7 +21,12 @@ public Q_SLOTS:
     void LeftCommand1_Click();
     void RightCommand1_Click();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void fitNote(QLabel* note) const;
+
     Form1* m_owner;
     QListWidget* ListView1 = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "form4.h"
 
+#include "centre.h"
 #include "picturebox.h"
 #include "portal.h"
 #include "program.h"
@@ -9,6 +10,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -54,10 +57,18 @@ Form4::Form4(QWidget* parent)
     }
     Label1[2]->setCursor(Qt::PointingHandCursor);
     Form_Load();
+    centreOnScreen(this, parent ? parent->screen() : nullptr);
 }
 
 void Form4::Form_Load() {
     Label1[1]->setText(Program::CurVersion);
+    // Fonts differ between systems: a line grows to its text, within the window, rather than
+    // lose its end (the contact address above all).
+    for (QLabel* label : findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        const QSize text = label->sizeHint();
+        label->resize(std::min(std::max(label->width(), text.width()), width() - label->x()),
+                      std::max(label->height(), text.height()));
+    }
 }
 
 void Form4::Label1_Click(int) {

@@ -1,16 +1,17 @@
 #include "form5.h"
 
+#include "centre.h"
 #include "manifest.h"
 #include "twips.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QScreen>
+
+#include <algorithm>
 
 namespace {
 
@@ -54,8 +55,11 @@ Form5::Form5(QWidget* owner, std::function<void()> unload)
     Command1->setFocus();
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
 
-    if (const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
+    // Front to back, as the table lists them: Label1's line lies over Text1's top edge.
+    for (QWidget* w : widgets)
+        w->lower();
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    centreOnScreen(this, owner ? owner->screen() : nullptr);
 }
 
 void Form5::setOffer(const QString& newVersion, const QString& updateFiles, const QString& notes) {
@@ -64,6 +68,9 @@ void Form5::setOffer(const QString& newVersion, const QString& updateFiles, cons
     Label1->setText(QStringLiteral("发现新版本") + newVersion +
                     QStringLiteral(",点击【立即升级】更新！"));
     Text1->setPlainText(notes);
+    // A long version must not cut the line: it may use the window's whole width.
+    Label1->resize(std::max(px(kControls[0].width), Label1->sizeHint().width()), Label1->height());
+    Label1->resize(std::min(Label1->width(), width() - Label1->x()), Label1->height());
 }
 
 QString Form5::updaterProgram() {

@@ -59,4 +59,7 @@ void Form6::Form_Load(const QString& pageBuffer) {
     for (const QStringList& row : table.rows)
         items << new QTreeWidgetItem(row);
     ListView1->addTopLevelItems(items);
+    // Each column as wide as its widest cell or its header, whichever is wider.
+    for (int c = 0; c < ListView1->columnCount(); ++c)
+        ListView1->resizeColumnToContents(c);
 }

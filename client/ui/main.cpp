@@ -38,8 +38,7 @@ void leanWebEngine() {
 int main(int argc, char* argv[]) {
     leanWebEngine();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("quillon"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quillon查询系统"));
+    Program::nameApplication();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Quillon, the timetable client"));

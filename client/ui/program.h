@@ -2,6 +2,7 @@
 
 #include "config.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 // The client's program-wide values: set once while the main window loads (start-up read) or
@@ -16,5 +17,11 @@ inline ServiceAddresses Services = builtInAddresses();
 inline const QString kPortalBrand = QStringLiteral("Quillon 铁路时刻  127.0.0.1");
 inline const QString kContactLine = QStringLiteral("help@quillon.example");
 inline const QString kCreditLine = QStringLiteral("Quillon 查询系统 · 样例时刻表");
+
+// Names the program for its settings and cache folders. It sets no display name on purpose:
+// the window system would append one to every window's caption.
+inline void nameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("quillon"));
+}
 
 } // namespace Program

@@ -70,10 +70,11 @@ void TrainListTest::fillsColumnsPerList_data() {
     QTest::addColumn<TrainList>("list");
     QTest::addColumn<QString>("marker");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("ListView1") << TrainList::ListView1 << "<td width=75"
-                               << QStringList{"1",     "K7",    "北京西", "拉萨",
-                                              "快速",  "西安",  "08:00",  "拉萨",
-                                              "14:10", "30:10", "2815",   "show_train.asp?cc=K7"};
+    const QStringList trainRow{"1",     "K7",   "北京西", "拉萨",  "快速", "西安",
+                               "08:00", "拉萨", "14:10",  "30:10", "2815", "show_train.asp?cc=K7"};
+    QTest::newRow("ListView1") << TrainList::ListView1 << "<td width=75" << trainRow;
+    // The train-number list's marker is the bare attribute, whatever cell carries it.
+    QTest::newRow("ListView1, bare width=75") << TrainList::ListView1 << "<th width=75" << trainRow;
     for (const TrainList list : {TrainList::ListView2, TrainList::ListView3}) {
         QTest::newRow(list == TrainList::ListView2 ? "ListView2" : "ListView3")
             << list << "<td width=75"
@@ -150,6 +151,8 @@ void TrainListTest::stationListsSkipHeaderAndIncompleteRows_data() {
     Cells noOrigin = train(QStringLiteral("T9"));
     noOrigin.origin = QString();
     Cells noNumber = train(QStringLiteral("<b></b>"));
+    Cells originLikeHeader = train(QStringLiteral("K9"));
+    originLikeHeader.origin = QStringLiteral("始发站X");
 
     QTest::newRow("header then two trains")
         << stationHeader() + row(m, train("T7")) + row(m, train("Z19")) << QStringList{"T7", "Z19"}
@@ -160,6 +163,8 @@ void TrainListTest::stationListsSkipHeaderAndIncompleteRows_data() {
         << row(m, noOrigin) << QStringList{} << "共查询到：0";
     QTest::newRow("train number only markup skipped")
         << row(m, noNumber) + row(m, train("D1")) << QStringList{"D1"} << "共查询到：1";
+    QTest::newRow("only the exact header origin is skipped")
+        << stationHeader() + row(m, originLikeHeader) << QStringList{"K9"} << "共查询到：1";
 }
 
 void TrainListTest::stationListsSkipHeaderAndIncompleteRows() {

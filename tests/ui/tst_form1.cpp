@@ -5,6 +5,7 @@
 
 #include "form1.h"
 #include "form4.h"
+#include "form5.h"
 #include "messages.h"
 #include "program.h"
 #include "skinbutton.h"
@@ -43,19 +44,32 @@ private Q_SLOTS:
     void keypadTypesTrainNumber();
     void caretGoesToEndAfterChange();
     void tabsSwitchPanels();
+    void tabsShowTheirOwnPictures_data();
+    void tabsShowTheirOwnPictures();
+    void firstShowIsLaidOutAndCentred();
+    void captionReadsAsDesigned();
+    void updateTimerStartsAtLoad();
     void resizeKeepsMinimumAndListsTogether();
     void trainQueryFillsListAndStatus();
     void queriesShowEngineMessages_data();
     void queriesShowEngineMessages();
     void stationQueriesFillTheirLists();
-    void secondQueryWhileLoadingIsRefused();
+    void actionsWhileLoadingAreRefused_data();
+    void actionsWhileLoadingAreRefused();
     void rightReleasePopsUpMenu();
     void closingOpensPortalButTabFourDoesNot();
     void aboutLabelsOpenPortal();
+    void aboutAndPromptAreCentredOnScreen_data();
+    void aboutAndPromptAreCentredOnScreen();
 
 private:
     SkinButton* button(const QString& name) { return m_form->findChild<SkinButton*>(name); }
     QLineEdit* box(const QString& name) { return m_form->findChild<QLineEdit*>(name); }
+    // Names repeat between containers: look in the one meant.
+    static QWidget* in(QWidget* container, const char* name) {
+        return container->findChild<QWidget*>(QString::fromLatin1(name),
+                                              Qt::FindDirectChildrenOnly);
+    }
 
     QTemporaryDir m_folder;
     std::optional<Dataset> m_data;
@@ -147,7 +161,7 @@ void Form1Test::tabsSwitchPanels() {
     QVERIFY(!arrival->isVisible());
     QVERIFY(!m_form->listView(TrainList::ListView1)->isVisible());
     QVERIFY(!box(QStringLiteral("Text3"))->isVisible());
-    QVERIFY(m_form->findChild<QWidget*>(QStringLiteral("Image4"))->isVisible());
+    QVERIFY(in(picture2, "Image4")->isVisible());
 
     QTest::mouseClick(button(QStringLiteral("LZCommand1[1]")), Qt::LeftButton);
     QVERIFY(arrival->isVisible());
@@ -158,6 +172,65 @@ void Form1Test::tabsSwitchPanels() {
     QTest::mouseClick(button(QStringLiteral("LZCommand1[0]")), Qt::LeftButton);
     QVERIFY(!picture2->isVisible());
     QVERIFY(button(QStringLiteral("NZCommand1[9]"))->isVisible());
+}
+
+void Form1Test::tabsShowTheirOwnPictures_data() {
+    QTest::addColumn<QList<int>>("tabs");
+    QTest::addColumn<QList<bool>>("pictures"); // Picture2's Image1 to Image4
+    const QList<bool> station{true, false, true, true}, between{true, true, true, false};
+    QTest::newRow("station") << QList<int>{2} << station;
+    QTest::newRow("station to station") << QList<int>{1} << between;
+    QTest::newRow("station, then station to station") << QList<int>{2, 1} << between;
+    QTest::newRow("station to station, train, station") << QList<int>{1, 0, 2} << station;
+    QTest::newRow("station, train number") << QList<int>{2, 0} << QList<bool>{};
+}
+
+void Form1Test::tabsShowTheirOwnPictures() {
+    QFETCH(QList<int>, tabs);
+    QFETCH(QList<bool>, pictures);
+    QWidget* picture2 = in(m_form.get(), "Picture2");
+    QWidget* skin = in(m_form.get(), "Main1");
+    for (int tab : tabs)
+        QTest::mouseClick(button(QStringLiteral("LZCommand1[%1]").arg(tab)), Qt::LeftButton);
+    QCOMPARE(picture2->isVisible(), !pictures.isEmpty());
+    for (int i = 0; i < pictures.size(); ++i) {
+        const QByteArray name = "Image" + QByteArray::number(i + 1);
+        QCOMPARE(in(picture2, name.constData())->isVisible(), pictures[i]);
+    }
+    QCOMPARE(in(picture2, "Image3")->size(), picture2->size());
+    if (!pictures.isEmpty())
+        QCOMPARE(in(picture2, "Text1[1]")->isVisibleTo(picture2), pictures[1]);
+    for (QWidget* piece : skin->findChildren<QWidget*>())
+        QVERIFY2(piece->isVisible(), qPrintable(piece->objectName()));
+}
+
+void Form1Test::firstShowIsLaidOutAndCentred() {
+    Form1 form(m_folder.path());
+    form.show();
+    // Laid out for the size it was shown at, before any resize by the user.
+    const int W = twips(form.frameGeometry().width());
+    QVERIFY(W >= 13635);
+    QCOMPARE(form.listView(TrainList::ListView1)->width(), px(W - 3500));
+    QCOMPARE(in(&form, "Main1")->width(), px(W - 100));
+    QCOMPARE(in(&form, "StatusBar1")->geometry().bottom(), form.height() - 1);
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QPoint off = form.frameGeometry().center() - form.screen()->availableGeometry().center();
+    QVERIFY2(off.manhattanLength() <= 2,
+             qPrintable(QStringLiteral("%1, %2 off the centre").arg(off.x()).arg(off.y())));
+}
+
+void Form1Test::captionReadsAsDesigned() {
+    // A display name of the program would be appended to every caption on screen.
+    Program::nameApplication();
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("Quillon查询系统   正式版3.0"));
+}
+
+void Form1Test::updateTimerStartsAtLoad() {
+    auto* timer = m_form->findChild<QTimer*>(QStringLiteral("Timer2"), Qt::FindDirectChildrenOnly);
+    QVERIFY(timer);
+    QCOMPARE(timer->interval(), 5000);
+    QVERIFY(timer->isActive());
 }
 
 void Form1Test::resizeKeepsMinimumAndListsTogether() {
@@ -175,6 +248,8 @@ void Form1Test::resizeKeepsMinimumAndListsTogether() {
     m_form->resize(1200, 800);
     QTRY_COMPARE(m_form->listView(TrainList::ListView1)->width(),
                  px(twips(m_form->frameGeometry().width()) - 3500));
+    QWidget* picture2 = in(m_form.get(), "Picture2");
+    QCOMPARE(in(picture2, "Image3")->size(), picture2->size());
 }
 
 void Form1Test::trainQueryFillsListAndStatus() {
@@ -255,34 +330,66 @@ void Form1Test::stationQueriesFillTheirLists() {
     QCOMPARE(m_form->listView(TrainList::ListView2)->topLevelItemCount(), between);
 }
 
-void Form1Test::secondQueryWhileLoadingIsRefused() {
+void Form1Test::actionsWhileLoadingAreRefused_data() {
+    QTest::addColumn<int>("action");
+    QTest::newRow("second train query") << 0;
+    QTest::newRow("detail") << 1;
+    QTest::newRow("fare") << 2;
+    QTest::newRow("transfer leg") << 3;
+    QTest::newRow("update check") << 4; // postponed: the timer keeps running
+}
+
+void Form1Test::actionsWhileLoadingAreRefused() {
+    QFETCH(int, action);
     httplib::Server slow;
     std::atomic<int> hits{0};
-    slow.Get("/show_findresult.asp", [&](const httplib::Request&, httplib::Response& res) {
+    slow.Get(R"(/.*)", [&](const httplib::Request&, httplib::Response& res) {
         ++hits;
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         res.set_content("<td width=75 class=bt><span class=blue1>K7</a>", "text/html");
     });
     const int port = slow.bind_to_any_port("127.0.0.1");
     std::thread thread([&] { slow.listen_after_bind(); });
-    const QString saved = Program::Services.timetable;
-    Program::Services.timetable = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    const ServiceAddresses saved = Program::Services;
+    const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    Program::Services.timetable = Program::Services.fare = base;
+    Program::Services.manifest = base + QStringLiteral("update.txt");
+    auto* timer = m_form->findChild<QTimer*>(QStringLiteral("Timer2"), Qt::FindDirectChildrenOnly);
 
     box(QStringLiteral("Text3"))->setText(QStringLiteral("K7"));
     bool cursorBusy = false;
     QTimer::singleShot(100, m_form.get(), [&] {
         cursorBusy = QApplication::overrideCursor() != nullptr;
-        box(QStringLiteral("Text3"))->setText(QStringLiteral("T8"));
-        QTest::mouseClick(button(QStringLiteral("SZCommand1")), Qt::LeftButton);
+        switch (action) {
+        case 0:
+            box(QStringLiteral("Text3"))->setText(QStringLiteral("T8"));
+            QTest::mouseClick(button(QStringLiteral("SZCommand1")), Qt::LeftButton);
+            break;
+        case 1:
+            m_form->Show2Search(QStringLiteral("show_train.asp?cc=K7"), QStringLiteral("K7"), {});
+            break;
+        case 2:
+            m_form->SearchPJ_Click();
+            break;
+        case 3:
+            m_form->SearchZhongZhuan(QStringLiteral("show_findresult.asp?x=1"));
+            break;
+        case 4:
+            m_form->Timer2_Timer();
+            break;
+        }
     });
     QTest::mouseClick(button(QStringLiteral("SZCommand1")), Qt::LeftButton);
 
-    Program::Services.timetable = saved;
+    Program::Services = saved;
     slow.stop();
     thread.join();
     QCOMPARE(hits.load(), 1);
     QVERIFY(cursorBusy);
     QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(!m_form->detailWindow());
+    QVERIFY(timer->isActive());
+    QVERIFY(m_messages.isEmpty());
     QCOMPARE(m_form->listView(TrainList::ListView1)->topLevelItemCount(), 1);
     QCOMPARE(m_form->listView(TrainList::ListView1)->topLevelItem(0)->text(1),
              QStringLiteral("K7"));
@@ -320,6 +427,28 @@ void Form1Test::aboutLabelsOpenPortal() {
         QTest::mouseClick(about.findChild<QLabel*>(QStringLiteral("Label1[%1]").arg(i)),
                           Qt::LeftButton);
     QCOMPARE(m_urls.opened.size(), 4);
+}
+
+void Form1Test::aboutAndPromptAreCentredOnScreen_data() {
+    QTest::addColumn<bool>("prompt");
+    QTest::newRow("about") << false;
+    QTest::newRow("update prompt") << true;
+}
+
+void Form1Test::aboutAndPromptAreCentredOnScreen() {
+    QFETCH(bool, prompt);
+    m_form->move(0, 0); // away from the centre, so centring over it would show
+    std::unique_ptr<QDialog> window;
+    if (prompt)
+        window = std::make_unique<Form5>(m_form.get(), [] {});
+    else
+        window = std::make_unique<Form4>(m_form.get());
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QPoint off =
+        window->frameGeometry().center() - m_form->screen()->availableGeometry().center();
+    QVERIFY2(off.manhattanLength() <= 2,
+             qPrintable(QStringLiteral("%1, %2 off the centre").arg(off.x()).arg(off.y())));
 }
 
 QUILLON_UI_TEST_MAIN(Form1Test)

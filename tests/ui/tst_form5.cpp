@@ -1,6 +1,7 @@
 #include "form5.h"
 #include "loopbackserver.h"
 #include "profile.h"
+#include "textfit.h"
 #include "program.h"
 #include "updatecheck.h"
 
@@ -57,6 +58,9 @@ void TestForm5::showsOfferAndNotes() {
     QCOMPARE(prompt.windowTitle(), QStringLiteral("发现新版本提示您升级"));
     QCOMPARE(prompt.Label1->text(), QStringLiteral("发现新版本3.1,点击【立即升级】更新！"));
     QCOMPARE(prompt.Text1->toPlainText(), QStringLiteral("说明\n第二行"));
+    QCOMPARE(labelTextCut(prompt.Label1), QString());
+    prompt.setOffer(QStringLiteral("3.10.25"), {}, {}); // the longest version offered
+    QCOMPARE(labelTextCut(prompt.Label1), QString());
     QCOMPARE(prompt.Text1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     QCOMPARE(prompt.Command1->text(), QStringLiteral("立即升级"));
     QCOMPARE(prompt.size(), QSize(304, 208));

@@ -1,15 +1,20 @@
 // The windows a result row leads to: the detail window, the transfer window and the fare
 // window, driven as a user would through the main window, against the bundled service.
 #include "inprocessservice.h"
+#include "textfit.h"
 #include "uitestmain.h"
 
 #include "form1.h"
 #include "form2.h"
 #include "form3.h"
+#include "form4.h"
+#include "form6.h"
 #include "messages.h"
 #include "program.h"
 #include "skinbutton.h"
+#include "twips.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -34,6 +39,8 @@ private Q_SLOTS:
     void transferWindowRefillsListBehindIt();
     void fareWindowShowsLabelsAndStops();
     void unknownFareShowsMessageOnly();
+    void windowsStackPlaceAndShowTheirControls_data();
+    void windowsStackPlaceAndShowTheirControls();
 
 private:
     // Runs `act` on the modal window that the next call opens, once it is up.
@@ -159,20 +166,30 @@ void QueryWindowsTest::transferWindowRefillsListBehindIt() {
     QVERIFY(!cities.isEmpty());
     QString caption;
     int rowsBehind = -1;
+    int rowsAfterClickBeside = -1;
     whenModal([&](QWidget* modal) {
         caption = modal->windowTitle();
         auto* list = modal->findChild<QListWidget*>(QStringLiteral("ListView1"));
         QListWidgetItem* item = list->item(0);
-        list->setCurrentItem(item);
-        const QRect at = list->visualItemRect(item);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at.center());
-        rowsBehind = m_form->listView(TrainList::ListView2)->topLevelItemCount();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(item).center());
+        QTreeWidget* behind = m_form->listView(TrainList::ListView2);
+        QTRY_VERIFY(behind->topLevelItemCount() > 0);
+        rowsBehind = behind->topLevelItemCount();
+        // A click beside the cities queries the selected one again.
+        behind->clear();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->viewport()->rect().bottomRight() - QPoint(4, 4));
+        QVERIFY(item->isSelected());
+        QTRY_COMPARE(behind->topLevelItemCount(), rowsBehind);
+        rowsAfterClickBeside = behind->topLevelItemCount();
         QTest::mouseClick(modal->findChild<SkinButton*>(QStringLiteral("RightCommand1")),
                           Qt::LeftButton);
     });
     query(1, QStringLiteral("拉萨"), QStringLiteral("上海虹桥"));
     QCOMPARE(caption, QStringLiteral("共找到%1个中转站。").arg(cities.size()));
     QCOMPARE(rowsBehind, int(m_data->legTrains(QStringLiteral("拉萨"), cities.first()).size()));
+    QCOMPARE(rowsAfterClickBeside, rowsBehind);
     QCOMPARE(m_form->panelText(2), QStringLiteral("乘车方案：%1").arg(cities.size()));
     QCOMPARE(m_form->panelText(1), QStringLiteral("共查询到：%1").arg(rowsBehind));
 }
@@ -181,11 +198,22 @@ void QueryWindowsTest::fareWindowShowsLabelsAndStops() {
     query(0, QStringLiteral("K7"));
     selectRow(TrainList::ListView1, 0);
     QString title, label0;
+    QStringList columnsCut;
     int stops = -1;
     whenModal([&](QWidget* modal) {
         title = modal->windowTitle();
         label0 = modal->findChild<QLabel*>(QStringLiteral("Label1[0]"))->text();
-        stops = modal->findChild<QTreeWidget*>(QStringLiteral("ListView1"))->topLevelItemCount();
+        auto* list = modal->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+        stops = list->topLevelItemCount();
+        // Every cell and header reads whole.
+        for (int c = 0; c < list->columnCount(); ++c) {
+            int widest = list->header()->sectionSizeHint(c);
+            for (int r = 0; r < stops; ++r)
+                widest = std::max(
+                    widest, list->fontMetrics().horizontalAdvance(list->topLevelItem(r)->text(c)));
+            if (list->columnWidth(c) < widest)
+                columnsCut << list->headerItem()->text(c);
+        }
         modal->close();
     });
     m_form->SearchPJ_Click();
@@ -194,6 +222,7 @@ void QueryWindowsTest::fareWindowShowsLabelsAndStops() {
     const auto train = std::find_if(m_data->trains().begin(), m_data->trains().end(),
                                     [](const Train& t) { return t.number == u"K7"; });
     QCOMPARE(stops, int(train->stops.size()));
+    QCOMPARE(columnsCut, QStringList());
     QVERIFY(m_messages.isEmpty());
 }
 
@@ -206,6 +235,73 @@ void QueryWindowsTest::unknownFareShowsMessageOnly() {
     m_form->SearchPJ_Click(); // no row selected: the number is empty
     QCOMPARE(m_messages, QStringList{"信息目前暂不存在。"});
     QVERIFY(!windowShown);
+}
+
+using Layout = QList<QPair<QString, QRect>>; // front to back; a null size is not checked
+
+void QueryWindowsTest::windowsStackPlaceAndShowTheirControls_data() {
+    QTest::addColumn<int>("window");
+    QTest::addColumn<Layout>("layout");
+    auto at = [](const char* name, int l, int t, int w = 0, int h = 0) {
+        return QPair<QString, QRect>(QString::fromLatin1(name), QRect(l, t, w, h));
+    };
+    QTest::newRow("Form2") << 2
+                           << Layout{at("WebBrowser1", 0, 360, 7455, 5055),
+                                     at("RightCommand1", 6120, 5520, 1200, 600),
+                                     at("LeftCommand1", 4800, 5520, 1200, 600),
+                                     at("Image1", 0, 0, 7455, 405)};
+    QTest::newRow("Form3") << 3
+                           << Layout{at("RightCommand1", 7320, 5160, 1200, 600),
+                                     at("LeftCommand1", 6000, 5160, 1200, 600),
+                                     at("Label1[0]", 120, 5160),
+                                     at("ListView1", 120, 600, 8535, 4455),
+                                     at("Label1[1]", 1560, 200, 5040, 240)};
+    QTest::newRow("Form4") << 4
+                           << Layout{at("Label1[3]", 240, 2520), at("Label1[2]", 240, 2160),
+                                     at("Label2", 240, 600), at("Label1[1]", 840, 240),
+                                     at("Label1[0]", 240, 240)};
+    // The header values lie over the picture that captions them.
+    QTest::newRow("Form6") << 6
+                           << Layout{at("ListView1", 120, 1680, 11655, 6255),
+                                     at("Label1[15]", 11040, 1320), at("Label1[0]", 2520, 200),
+                                     at("Image1", 120, 120, 11700, 1440)};
+}
+
+void QueryWindowsTest::windowsStackPlaceAndShowTheirControls() {
+    QFETCH(int, window);
+    QFETCH(Layout, layout);
+    const QList<TransferEntry> cities{{QStringLiteral("郑州"), QStringLiteral("a")}};
+    const QString fares = QStringLiteral("<td bgcolor=#ffffff>K7</td></table>");
+    std::unique_ptr<QWidget> w;
+    switch (window) {
+    case 2:
+        w = std::make_unique<Form2>(m_form.get());
+        break;
+    case 3:
+        w = std::make_unique<Form3>(cities, QStringLiteral("共找到1个中转站。"), m_form.get());
+        break;
+    case 4:
+        w = std::make_unique<Form4>(m_form.get());
+        break;
+    default:
+        w = std::make_unique<Form6>(fares, m_form.get());
+    }
+    int above = -1;
+    for (const auto& [name, twipsRect] : layout) {
+        auto* control = w->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
+        QVERIFY2(control, qPrintable(name));
+        QCOMPARE(control->pos(), QPoint(px(twipsRect.left()), px(twipsRect.top())));
+        if (twipsRect.width() > 0)
+            QCOMPARE(control->size(), QSize(px(twipsRect.width()), px(twipsRect.height())));
+        const int stack = int(w->children().indexOf(control));
+        if (above >= 0)
+            QVERIFY2(stack < above, qPrintable(name + QStringLiteral(" lies too far forward")));
+        above = stack;
+    }
+    for (const QLabel* label : w->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        if (!label->text().isEmpty())
+            QCOMPARE(labelTextCut(label), QString());
+    }
 }
 
 QUILLON_UI_TEST_MAIN(QueryWindowsTest)
