@@ -15,22 +15,9 @@ TrainClass trainClassOf(QStringView number) {
     const QStringView trimmed = number.trimmed();
     if (trimmed.isEmpty())
         return TrainClass::Other;
-    switch (trimmed.front().toUpper().unicode()) {
-    case u'G':
-        return TrainClass::G;
-    case u'C':
-        return TrainClass::C;
-    case u'D':
-        return TrainClass::D;
-    case u'Z':
-        return TrainClass::Z;
-    case u'T':
-        return TrainClass::T;
-    case u'K':
-        return TrainClass::K;
-    default:
-        return TrainClass::Other;
-    }
+    // The letters in the order of TrainClass.
+    const qsizetype at = QStringView(u"GCDZTK").indexOf(trimmed.front().toUpper());
+    return at < 0 ? TrainClass::Other : TrainClass(at);
 }
 
 QString trainClassLabel(TrainClass trainClass) {

@@ -18,6 +18,11 @@ SuggestionPopup::SuggestionPopup(QLineEdit* box, Provider provider)
     connect(m_list, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { pick(m_list->row(item)); });
     connect(box, &QLineEdit::textEdited, this, &SuggestionPopup::refresh);
+    // Text set by the program (the keypad, a pick) makes what is offered stale.
+    connect(box, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text != m_offeredFor)
+            hide();
+    });
     box->installEventFilter(this);
 }
 
@@ -32,7 +37,8 @@ bool SuggestionPopup::isShown() const {
 void SuggestionPopup::refresh() {
     if (!m_list)
         return;
-    m_shown = m_provider(m_box->text());
+    m_offeredFor = m_box->text();
+    m_shown = m_provider(m_offeredFor);
     if (m_shown.isEmpty() || !m_box->isVisible()) {
         hide();
         return;

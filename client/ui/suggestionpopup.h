@@ -49,4 +49,5 @@ private:
     Provider m_provider;
     QPointer<QListWidget> m_list;
     QList<Suggestion> m_shown;
+    QString m_offeredFor; // the box's text the list was made for
 };
