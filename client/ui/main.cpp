@@ -20,6 +20,9 @@ void leanWebEngine() {
     // spares the driver's tens of megabytes.
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
         qputenv("QT_QUICK_BACKEND", "software");
+    // Nor is the X11 OpenGL integration loaded, which would map the GL driver all the same.
+    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX") && geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1"); // the sandbox refuses to run as root
     // One renderer for the few pages the client shows, no spare one kept warm, a small
