@@ -5,7 +5,7 @@
 #include "module1.h"
 #include "pagefetcher.h"
 #include "queryrunner.h"
-#include "stationlist.h"
+#include "stationindex.h"
 #include "stationsource.h"
 
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #include "rowsort.h"
 
-#include "stationlist.h"
+#include "stationindex.h"
 
 #include <QCollator>
 #include <QLocale>

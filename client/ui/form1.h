@@ -2,7 +2,7 @@
 
 #include "queryhistory.h"
 #include "queryrunner.h"
-#include "stationlist.h"
+#include "stationindex.h"
 #include "trainlist.h"
 
 #include <QHash>

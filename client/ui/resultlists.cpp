@@ -2,7 +2,7 @@
 
 #include "rowfilter.h"
 #include "rowsort.h"
-#include "stationlist.h"
+#include "stationindex.h"
 
 #include <QTreeWidget>
 

@@ -2,7 +2,7 @@
 // the national network. Target: the slowest typed text answers in at most 1 ms (median of runs).
 #include "benchstations.h"
 
-#include "stationlist.h"
+#include "stationindex.h"
 
 #include <QElapsedTimer>
 

@@ -1,7 +1,7 @@
 #include "rowexport.h"
 #include "rowfilter.h"
 #include "rowsort.h"
-#include "stationlist.h"
+#include "stationindex.h"
 
 #include <QTest>
 
@@ -51,20 +51,14 @@ void ResultRowsTest::sortsByValue_data() {
     QTest::addColumn<QString>("after");
     const int v1 = int(TrainList::ListView1);
     const int v2 = int(TrainList::ListView2);
-    QTest::newRow("row number") << v1 << 0 << "9"
-                                << "10";
     QTest::newRow("train number") << v1 << 1 << "G2"
                                   << "G12";
     QTest::newRow("train class") << v1 << 1 << "D9"
                                  << "G1";
     QTest::newRow("departure") << v1 << 6 << "9:05"
                                << "13:10";
-    QTest::newRow("duration in ListView1") << v1 << 9 << "9:05"
-                                           << "43:48";
     QTest::newRow("duration in ListView2") << v2 << 10 << "9:05"
                                            << "43:48";
-    QTest::newRow("distance in ListView1") << v1 << 10 << "987"
-                                           << "1234";
     QTest::newRow("distance with unit") << v1 << 10 << "98公里"
                                         << "120公里";
     QTest::newRow("empty time last") << v2 << 6 << "23:59"
@@ -102,30 +96,18 @@ void ResultRowsTest::filtersByClassAndDeparture_data() {
     QTest::newRow("class off") << "K7"
                                << "08:00"
                                << "K" << 0 << open << false;
-    QTest::newRow("lower-case letter") << "k7"
-                                       << "08:00"
-                                       << "K" << 0 << open << false;
     QTest::newRow("other class") << "1461"
                                  << "08:00"
                                  << "其他" << 0 << open << false;
-    QTest::newRow("other class keeps G") << "G1"
-                                         << "08:00"
-                                         << "其他" << 0 << open << true;
     QTest::newRow("inside window") << "G1"
                                    << "9:05"
                                    << "" << 9 * 60 << 10 * 60 << true;
-    QTest::newRow("window edge") << "G1"
-                                 << "10:00"
-                                 << "" << 9 * 60 << 10 * 60 << true;
     QTest::newRow("outside window") << "G1"
                                     << "10:01"
                                     << "" << 9 * 60 << 10 * 60 << false;
     QTest::newRow("past midnight") << "Z1"
                                    << "00:30"
                                    << "" << 22 * 60 << 60 << true;
-    QTest::newRow("not past midnight") << "Z1"
-                                       << "12:30"
-                                       << "" << 22 * 60 << 60 << false;
     QTest::newRow("no time, window set") << "G1"
                                          << ""
                                          << "" << 0 << 60 << false;

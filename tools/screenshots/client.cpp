@@ -5,6 +5,7 @@
 #include "form1.h"
 #include "form2.h"
 #include "pagefetcher.h"
+#include "stationindex.h"
 #include "stationsource.h"
 #include "suggestionpopup.h"
 #include "program.h"

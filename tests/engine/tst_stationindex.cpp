@@ -1,4 +1,4 @@
-#include "stationlist.h"
+#include "stationindex.h"
 #include "stationsource.h"
 
 #include <QStringEncoder>
@@ -28,18 +28,17 @@ StationIndex index() {
 
 } // namespace
 
-class StationListTest : public QObject {
+class StationIndexTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void skipsLinesItCannotRead();
     void ranksCandidates_data();
     void ranksCandidates();
     void showsAtMostTen();
-    void knowsPinyinOfListedNames();
     void cacheKeepsTheLastCopy();
 };
 
-void StationListTest::skipsLinesItCannotRead() {
+void StationIndexTest::skipsLinesItCannotRead() {
     const QByteArray bytes = gb2312(QStringLiteral("# header\n"
                                                    "北京西\tbeijingxi\tbjx\t120\r\n"
                                                    "三个\tsange\tsg\n"
@@ -56,7 +55,7 @@ void StationListTest::skipsLinesItCannotRead() {
     QVERIFY(parseStationList("<html>404 Not Found</html>").isEmpty());
 }
 
-void StationListTest::ranksCandidates_data() {
+void StationIndexTest::ranksCandidates_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("names");
     // Exact name first, then stations by trains.
@@ -77,13 +76,13 @@ void StationListTest::ranksCandidates_data() {
     QTest::newRow("empty") << "" << QStringList{};
 }
 
-void StationListTest::ranksCandidates() {
+void StationIndexTest::ranksCandidates() {
     QFETCH(QString, typed);
     QFETCH(QStringList, names);
     QCOMPARE(index().complete(typed), names);
 }
 
-void StationListTest::showsAtMostTen() {
+void StationIndexTest::showsAtMostTen() {
     QList<Station> many;
     for (int i = 0; i < 30; ++i)
         many.append(
@@ -93,12 +92,7 @@ void StationListTest::showsAtMostTen() {
     QCOMPARE(names.first(), QStringLiteral("站29")); // most trains first
 }
 
-void StationListTest::knowsPinyinOfListedNames() {
-    QCOMPARE(index().pinyinOf(QStringLiteral("重庆北")), QStringLiteral("chongqingbei"));
-    QVERIFY(index().pinyinOf(QStringLiteral("拉萨")).isNull());
-}
-
-void StationListTest::cacheKeepsTheLastCopy() {
+void StationIndexTest::cacheKeepsTheLastCopy() {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("cache/quillon/stations.txt"));
     QVERIFY(readCachedStationList(file).isEmpty());
@@ -107,5 +101,5 @@ void StationListTest::cacheKeepsTheLastCopy() {
     QCOMPARE(readCachedStationList(file), QByteArray("newer"));
 }
 
-QTEST_GUILESS_MAIN(StationListTest)
-#include "tst_stationlist.moc"
+QTEST_GUILESS_MAIN(StationIndexTest)
+#include "tst_stationindex.moc"

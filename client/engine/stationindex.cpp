@@ -1,4 +1,4 @@
-#include "stationlist.h"
+#include "stationindex.h"
 
 #include "module1.h"
 
