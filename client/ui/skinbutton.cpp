@@ -1,6 +1,8 @@
 #include "skinbutton.h"
 #include "twips.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QEnterEvent>
 #include <QFont>
 #include <QFontMetrics>
@@ -9,6 +11,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPixmapCache>
+#include <QPointer>
 #include <QRegion>
 #include <QSvgRenderer>
 
@@ -72,14 +75,19 @@ QPixmap picture(const Look& look, bool hover, QSize size, qreal ratio) {
     return cached;
 }
 
+// The button holding the stand-in capture, if any.
+QPointer<SkinButton>& captor() {
+    static QPointer<SkinButton> instance;
+    return instance;
+}
+
 } // namespace
 
 SkinButton::SkinButton(SkinLook look, QWidget* parent)
     : QWidget(parent)
     , m_look(look) {
     initUiResources();
-    // Stands in for the mouse capture: moves arrive without a pressed button, and the pointer
-    // leaving is reported as a leave event.
+    // Moves arrive without a pressed button, as they do for the capture this stands in for.
     setMouseTracking(true);
     setFont(captionFont(lookOf(look)));
     resize(pictureSize());
@@ -135,16 +143,61 @@ void SkinButton::setHovered(bool hovered) {
     DrawGrid();
 }
 
+void SkinButton::hover(bool inside) {
+    // Stands in for the mouse capture: while hovered the button sees every pointer move of the
+    // program, so one resting on its right or bottom edge, a pixel beyond the widget, still
+    // counts as over it, and the first move beyond that is the button's, not a neighbour's.
+    if (inside != m_captured) {
+        m_captured = inside;
+        if (inside) {
+            if (captor() && captor() != this)
+                captor()->hover(false); // one capture for all windows
+            captor() = this;
+            qApp->installEventFilter(this);
+        } else {
+            if (captor() == this)
+                captor() = nullptr;
+            qApp->removeEventFilter(this);
+        }
+    }
+    setHovered(inside);
+}
+
 void SkinButton::enterEvent(QEnterEvent* event) {
-    setHovered(isInside(event->position()));
+    // While another button holds the capture the move that brought the pointer here is its.
+    if (!captor())
+        hover(isInside(event->position()));
 }
 
 void SkinButton::leaveEvent(QEvent*) {
-    setHovered(false);
+    // Onto another widget of the window: the next move decides. Out of the window no move
+    // follows, so the pointer's place decides now.
+    const QPoint at = QCursor::pos();
+    if (!m_captured || !window()->rect().contains(window()->mapFromGlobal(at)))
+        hover(isInside(mapFromGlobal(QPointF(at))));
 }
 
 void SkinButton::mouseMoveEvent(QMouseEvent* event) {
-    setHovered(isInside(event->position()));
+    hover(isInside(event->position()));
+}
+
+void SkinButton::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    hover(false);
+}
+
+bool SkinButton::eventFilter(QObject* watched, QEvent* event) {
+    // A move reaches the window and then the widget under the pointer: judge it once, there.
+    if (event->type() != QEvent::MouseMove || watched == this || !watched->isWidgetType())
+        return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    const auto* move = static_cast<QMouseEvent*>(event);
+    if (widget->window() != window()) {
+        hover(false);
+        return false;
+    }
+    hover(isInside(mapFromGlobal(move->globalPosition())));
+    return true; // the captured move is not the widget's under the pointer
 }
 
 void SkinButton::mousePressEvent(QMouseEvent* event) {

@@ -39,15 +39,20 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool isInside(const QPointF& pos) const;
     void setHovered(bool hovered);
+    // The hover look follows the pointer: on with the capture, off when it is released.
+    void hover(bool inside);
 
     SkinLook m_look;
     QString m_caption = QStringLiteral("Command");
     bool m_hovered = false;
     bool m_pressed = false;
+    bool m_captured = false; // watching every pointer move of the program
 };
 
 // A button of `look` named `name`, captioned and placed in twips within `parent`.

@@ -47,8 +47,7 @@ private Q_SLOTS:
     void tabsShowTheirOwnPictures_data();
     void tabsShowTheirOwnPictures();
     void firstShowIsLaidOutAndCentred();
-    void captionReadsAsDesigned();
-    void updateTimerStartsAtLoad();
+    void loadSetsCaptionAndStartsTimer2();
     void resizeKeepsMinimumAndListsTogether();
     void trainQueryFillsListAndStatus();
     void queriesShowEngineMessages_data();
@@ -66,6 +65,11 @@ private:
     SkinButton* button(const QString& name) { return m_form->findChild<SkinButton*>(name); }
     QLineEdit* box(const QString& name) { return m_form->findChild<QLineEdit*>(name); }
     // Names repeat between containers: look in the one meant.
+    static bool centredOnScreen(const QWidget* window) {
+        const QPoint off =
+            window->frameGeometry().center() - window->screen()->availableGeometry().center();
+        return off.manhattanLength() <= 2;
+    }
     static QWidget* in(QWidget* container, const char* name) {
         return container->findChild<QWidget*>(QString::fromLatin1(name),
                                               Qt::FindDirectChildrenOnly);
@@ -214,23 +218,17 @@ void Form1Test::firstShowIsLaidOutAndCentred() {
     QCOMPARE(in(&form, "Main1")->width(), px(W - 100));
     QCOMPARE(in(&form, "StatusBar1")->geometry().bottom(), form.height() - 1);
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    const QPoint off = form.frameGeometry().center() - form.screen()->availableGeometry().center();
-    QVERIFY2(off.manhattanLength() <= 2,
-             qPrintable(QStringLiteral("%1, %2 off the centre").arg(off.x()).arg(off.y())));
+    QVERIFY(centredOnScreen(&form));
 }
 
-void Form1Test::captionReadsAsDesigned() {
+void Form1Test::loadSetsCaptionAndStartsTimer2() {
     // A display name of the program would be appended to every caption on screen.
     Program::nameApplication();
     QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
     QCOMPARE(m_form->windowTitle(), QStringLiteral("Quillon查询系统   正式版3.0"));
-}
-
-void Form1Test::updateTimerStartsAtLoad() {
     auto* timer = m_form->findChild<QTimer*>(QStringLiteral("Timer2"), Qt::FindDirectChildrenOnly);
-    QVERIFY(timer);
+    QVERIFY(timer && timer->isActive());
     QCOMPARE(timer->interval(), 5000);
-    QVERIFY(timer->isActive());
 }
 
 void Form1Test::resizeKeepsMinimumAndListsTogether() {
@@ -448,10 +446,7 @@ void Form1Test::aboutAndPromptAreCentredOnScreen() {
         window = std::make_unique<Form4>(m_form.get());
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    const QPoint off =
-        window->frameGeometry().center() - m_form->screen()->availableGeometry().center();
-    QVERIFY2(off.manhattanLength() <= 2,
-             qPrintable(QStringLiteral("%1, %2 off the centre").arg(off.x()).arg(off.y())));
+    QVERIFY(centredOnScreen(window.get()));
 }
 
 QUILLON_UI_TEST_MAIN(Form1Test)

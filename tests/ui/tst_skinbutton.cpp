@@ -59,6 +59,7 @@ private Q_SLOTS:
     void captionIsPrintedFromItsPoint();
     void hoverKeepsEdgesInside_data();
     void hoverKeepsEdgesInside();
+    void moveOntoNeighbourSwitchesOnItsNextMove();
     void leavingRestoresNormalLook();
     void hoverChangesThePicture();
     void clickNeedsLeftPressAndReleaseInside_data();
@@ -153,20 +154,52 @@ void SkinButtonTest::hoverKeepsEdgesInside_data() {
     QTest::newRow("just above") << QPointF(30, -1) << false;
 }
 
+// The pointer itself is moved, so the window system's enter and leave reach the buttons
+// as they do for a user.
+void pointAt(QWidget* widget, QPoint pos) {
+    QCursor::setPos(widget->mapToGlobal(pos));
+    QCoreApplication::processEvents();
+}
+
 void SkinButtonTest::hoverKeepsEdgesInside() {
     QFETCH(QPointF, pos);
     QFETCH(bool, hovered);
-    SkinButton button(SkinLook::LZCommand);
-    QVERIFY(showAwayFromPointer(button));
-    QVERIFY(!button.isHovered());
+    QWidget window;
+    window.resize(300, 200);
+    auto* button = new SkinButton(SkinLook::LZCommand, &window);
+    button->move(50, 50);
+    QVERIFY(showAwayFromPointer(window));
+    QVERIFY(!button->isHovered());
 
-    sendMove(&button, QPointF(40, 20));
-    QVERIFY(button.isHovered());
-    sendMove(&button, pos);
-    QCOMPARE(button.isHovered(), hovered);
+    pointAt(button, QPoint(40, 20));
+    QVERIFY(button->isHovered());
+    pointAt(button, pos.toPoint());
+    QCOMPARE(button->isHovered(), hovered);
     // Any later move inside brings the hover look back.
-    sendMove(&button, QPointF(40, 20));
-    QVERIFY(button.isHovered());
+    pointAt(button, QPoint(40, 20));
+    QVERIFY(button->isHovered());
+    pointAt(&window, QPoint(290, 190));
+    QVERIFY(!button->isHovered());
+}
+
+void SkinButtonTest::moveOntoNeighbourSwitchesOnItsNextMove() {
+    QWidget window;
+    window.resize(200, 100);
+    // Two keys of the keypad: 600 twips apart, 630 wide, so they share two pixels.
+    auto* first = new SkinButton(SkinLook::NZCommand, &window);
+    auto* second = new SkinButton(SkinLook::NZCommand, &window);
+    first->move(10, 10);
+    second->move(50, 10);
+    QVERIFY(showAwayFromPointer(window));
+
+    pointAt(first, QPoint(20, 20));
+    QVERIFY(first->isHovered());
+    pointAt(second, QPoint(20, 20)); // this move is the first key's
+    QVERIFY(!first->isHovered());
+    QVERIFY(!second->isHovered());
+    pointAt(second, QPoint(21, 20));
+    QVERIFY(second->isHovered());
+    QVERIFY(!first->isHovered());
 }
 
 void SkinButtonTest::leavingRestoresNormalLook() {
