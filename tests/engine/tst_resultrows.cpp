@@ -53,8 +53,6 @@ void ResultRowsTest::sortsByValue_data() {
     const int v2 = int(TrainList::ListView2);
     QTest::newRow("train number") << v1 << 1 << "G2"
                                   << "G12";
-    QTest::newRow("train class") << v1 << 1 << "D9"
-                                 << "G1";
     QTest::newRow("departure") << v1 << 6 << "9:05"
                                << "13:10";
     QTest::newRow("duration in ListView2") << v2 << 10 << "9:05"
@@ -111,9 +109,6 @@ void ResultRowsTest::filtersByClassAndDeparture_data() {
     QTest::newRow("no time, window set") << "G1"
                                          << ""
                                          << "" << 0 << 60 << false;
-    QTest::newRow("time in markup") << "G1"
-                                    << "<b>08:00</b>"
-                                    << "" << 7 * 60 << 9 * 60 << true;
 }
 
 void ResultRowsTest::filtersByClassAndDeparture() {
