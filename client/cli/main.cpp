@@ -5,6 +5,8 @@
 #include "module1.h"
 #include "pagefetcher.h"
 #include "queryrunner.h"
+#include "stationindex.h"
+#include "stationsource.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,11 +27,28 @@ const char* const kUsage =
     "  leg PATH            a transfer leg (a path from the transfer list)\n"
     "  detail LINK         what the detail window opens for a row's link\n"
     "  fare NUMBER         the fare window of a train\n"
-    "  between FROM TO --legs   also runs every transfer leg in the same session\n";
+    "  between FROM TO --legs   also runs every transfer leg in the same session\n"
+    "  complete TEXT       station names for a typed prefix, initials or pinyin\n";
 
 int usage(const QString& why) {
     std::fprintf(stderr, "quillon-query: %s\n%s", qPrintable(why), kUsage);
     return UsageError;
+}
+
+// The completion list over the service's station list: one name a line, or the JSON object.
+int complete(PageFetcher& fetcher, const QString& timetableBase, const QString& typed, bool json) {
+    QString error;
+    const QUrl url = stationListUrl(timetableBase);
+    const QByteArray bytes = fetcher.fetchBytes(url, &error);
+    const QList<Station> stations = parseStationList(bytes);
+    if (error.isEmpty() && stations.isEmpty())
+        error = QStringLiteral("no station list at %1").arg(url.toString());
+    const QStringList names = StationIndex(stations).complete(typed);
+    const QByteArray out =
+        json ? formatCompletionJson(names, error) : formatCompletionTable(names, error);
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    std::fflush(stdout);
+    return error.isEmpty() ? QueryRan : FetchFailed;
 }
 
 } // namespace
@@ -66,6 +85,8 @@ int main(int argc, char* argv[]) {
     const QString command = args.value(0);
     const bool legs = parser.isSet(legsOption);
     PageFetcher& fetcher = PageFetcher::shared();
+    if (command == u"complete" && args.size() == 2 && !legs)
+        return complete(fetcher, services.timetable, args[1], format == u"json");
     std::optional<QueryReport> report;
     if (legs && command != u"between")
         return usage(QStringLiteral("--legs goes with between"));

@@ -125,6 +125,28 @@ QByteArray formatJson(const QueryReport& report, const Legs& legs) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
+QByteArray formatCompletionJson(const QStringList& stations, const QString& error) {
+    QJsonObject object;
+    for (const char* key : {"query", "address", "message", "rows", "status", "transfers", "caption",
+                            "error", "navigate", "labels", "legs"})
+        object.insert(QLatin1String(key), QJsonValue::Null);
+    if (!error.isEmpty())
+        object.insert(QStringLiteral("error"), error);
+    object.insert(QStringLiteral("stations"), error.isEmpty()
+                                                  ? QJsonValue(QJsonArray::fromStringList(stations))
+                                                  : QJsonValue(QJsonValue::Null));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QByteArray formatCompletionTable(const QStringList& stations, const QString& error) {
+    QString out;
+    for (const QString& name : stations)
+        out += name + u'\n';
+    if (!error.isEmpty())
+        out += QStringLiteral("错误：") + error + u'\n';
+    return out.toUtf8();
+}
+
 QByteArray formatTable(const QueryReport& report, const Legs& legs) {
     QString out;
     if (report.labels) {

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -24,6 +25,12 @@ QByteArray formatJson(const QueryReport& report, const Legs& legs = std::nullopt
 
 // The list's headers and rows aligned for a terminal, then the status text and any message.
 QByteArray formatTable(const QueryReport& report, const Legs& legs = std::nullopt);
+
+// The completion of a typed station name: the same object as formatJson with every key null
+// but "stations" (the names in rank order, null when the list could not be had) and "error".
+QByteArray formatCompletionJson(const QStringList& stations, const QString& error);
+// One name a line, then any error.
+QByteArray formatCompletionTable(const QStringList& stations, const QString& error);
 
 // Terminal cells a text takes: East Asian wide and fullwidth characters take two.
 int displayWidth(QStringView text);

@@ -13,6 +13,7 @@
 #include "picturebox.h"
 #include "portal.h"
 #include "program.h"
+#include "resultlists.h"
 #include "skinbutton.h"
 #include "transfer.h"
 #include "twips.h"
@@ -255,6 +256,8 @@ void Form1::buildControls() {
     SearchPJ = menu->addAction(QStringLiteral("查询票价"));
     SearchPJ->setObjectName(QStringLiteral("SearchPJ"));
     connect(SearchPJ, &QAction::triggered, this, &Form1::SearchPJ_Click);
+    buildListTools();
+    buildBoxes();
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -343,8 +346,11 @@ void Form1::Visible1(const QString& mode) {
 }
 
 void Form1::LZCommand1_Click(int index) {
-    if (index <= 2)
+    if (index <= 2) {
         Visible1(QStringLiteral("False"));
+        // The filter row counts the list that comes on view.
+        QTimer::singleShot(0, this, &Form1::refilter);
+    }
     switch (index) {
     case 0:
         Visible1(QStringLiteral("True"));
@@ -408,15 +414,18 @@ std::optional<QueryReport> Form1::load(const std::function<QueryReport(PageFetch
     return report;
 }
 
-void Form1::runPlanned(const QueryPlan& plan) {
+bool Form1::runPlanned(const QueryPlan& plan) {
     if (PageFetcher::shared().busy())
-        return;
+        return false;
     if (!plan.message.isEmpty()) {
         showMessage(this, plan.message);
-        return;
+        return false;
     }
-    if (const auto report = load([&](PageFetcher& f) { return runQuery(f, plan); }))
-        showReport(*report);
+    const auto report = load([&](PageFetcher& f) { return runQuery(f, plan); });
+    if (!report)
+        return false;
+    showReport(*report);
+    return !report->message && !report->error && (report->rows || report->transfers);
 }
 
 void Form1::showReport(const QueryReport& report) {
@@ -439,7 +448,7 @@ void Form1::fillList(TrainList list, const TrainListResult& result) {
     QList<QTreeWidgetItem*> items;
     items.reserve(result.rows.size());
     for (const QStringList& row : result.rows) {
-        auto* item = new QTreeWidgetItem(row);
+        auto* item = new ResultItem(list, row, &m_stations);
         for (int c = 1; c < row.size(); ++c)
             item->setTextAlignment(c, Qt::AlignCenter);
         items.append(item);
@@ -448,6 +457,7 @@ void Form1::fillList(TrainList list, const TrainListResult& result) {
     view->setUpdatesEnabled(true);
     if (result.status)
         m_panels[0]->setText(*result.status);
+    refilter();
 }
 
 void Form1::Search() {
@@ -463,12 +473,15 @@ void Form1::ZhanZhanView() {
 }
 
 void Form1::SZCommand1_Click() {
-    runPlanned(planTrainQuery(Program::Services.timetable, Text3->text()));
+    if (runPlanned(planTrainQuery(Program::Services.timetable, Text3->text())))
+        remember(QueryKind::Train);
 }
 
 void Form1::SZCommand2_Click() {
-    runPlanned(planStationQuery(Program::Services.timetable, Text1[0]->text(), Text1[1]->text(),
-                                Text1[1]->isVisibleTo(Picture2)));
+    const bool between = Text1[1]->isVisibleTo(Picture2);
+    if (runPlanned(planStationQuery(Program::Services.timetable, Text1[0]->text(), Text1[1]->text(),
+                                    between)))
+        remember(between ? QueryKind::Between : QueryKind::Station);
 }
 
 void Form1::ZhongZhuan(const QList<TransferEntry>& entries, const QString& caption) {
@@ -558,6 +571,7 @@ void Form1::Form_Resize() {
     const int mainTop = twips(Main1->y());
 
     setTwipsGeometry(ListView1, {}, {}, W - 3500, H - mainTop - statusHeight - 3800);
+    placeFilterRow();
     for (QTreeWidget* view : {ListView2, ListView3})
         view->setGeometry(ListView1->geometry());
     setTwipsGeometry(Picture2, 3020, 1700, {}, {});
@@ -595,6 +609,8 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (listKeyPressed(watched, event))
+        return true;
     // A double click anywhere on a list, below the last row too, acts on the selected row.
     if (event->type() == QEvent::MouseButtonDblClick) {
         if (watched == ListView1->viewport())

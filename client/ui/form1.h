@@ -1,6 +1,8 @@
 #pragma once
 
+#include "queryhistory.h"
 #include "queryrunner.h"
+#include "stationindex.h"
 #include "trainlist.h"
 
 #include <QHash>
@@ -11,7 +13,11 @@
 
 #include <functional>
 
+class FilterRow;
 class Form2;
+class StationListDownload;
+class SuggestionPopup;
+struct Suggestion;
 class Main;
 class QLabel;
 class QLineEdit;
@@ -54,6 +60,17 @@ public:
 
     // What tab 4 does to end the program; tests replace it.
     std::function<void()> endProgram;
+    // Where "导出CSV…" writes, asked of the user (empty: cancelled); tests replace it.
+    std::function<QString(const QString& suggested)> askExportFile;
+
+    // The station list behind completion and the pinyin order of names; empty turns
+    // completion off. The bytes are stations.txt as the service sends it.
+    void useStationList(const QByteArray& bytes);
+    const StationIndex& stations() const { return m_stations; }
+    FilterRow* filterRow() const { return m_filterRow; }
+    SuggestionPopup* suggestions(QLineEdit* box) const;
+    QAction* copyAction() const { return m_copy; }
+    QAction* exportAction() const { return m_export; }
 
     // The update hand-over's last steps: unload this window (the portal opens), then the
     // detail window, then end the program.
@@ -71,6 +88,8 @@ public Q_SLOTS:
     void Form_Resize();
     void Timer2_Timer();
     void SearchPJ_Click();
+    void copyRows();
+    void exportRows();
     void ListView1_DblClick();
     void ListView2_DblClick();
     void ListView3_DblClick();
@@ -83,13 +102,25 @@ protected:
 
 private:
     void Form_Load(const QString& programFolder);
+    // Completion, history, sorting, the filter row, copy and export: what everyday use adds.
+    void buildBoxes();
+    void buildListTools();
+    void fetchStationList();
+    QList<Suggestion> suggest(QLineEdit* box, const QString& text) const;
+    void remember(QueryKind kind);
+    QTreeWidget* listOnView() const;
+    void refilter();
+    void placeFilterRow();
+    void openMenuAtRow(QTreeWidget* view);
+    bool listKeyPressed(QObject* watched, QEvent* event);
     void buildControls();
     void buildLists();
     void buildStatusBar();
     // Runs a page load unless one is already in flight: a refused click does nothing else.
     // The cursor shows busy meanwhile.
     std::optional<QueryReport> load(const std::function<QueryReport(PageFetcher&)>& query);
-    void runPlanned(const QueryPlan& plan);
+    // True when the query ran to a list or a transfer window, without a message.
+    bool runPlanned(const QueryPlan& plan);
     void listDoubleClicked(TrainList list);
     void showReport(const QueryReport& report);
     void fillList(TrainList list, const TrainListResult& result);
@@ -120,4 +151,11 @@ private:
     QPointer<Form2> m_detail;
     QHash<QString, QWidget*> m_controls; // by table name
     bool m_placed = false;               // centred on the screen at the first show
+    StationIndex m_stations;
+    QueryHistory m_history;
+    FilterRow* m_filterRow = nullptr;
+    QList<SuggestionPopup*> m_suggestions; // Text3, Text1(0), Text1(1)
+    QPointer<StationListDownload> m_download;
+    QAction* m_copy = nullptr;
+    QAction* m_export = nullptr;
 };

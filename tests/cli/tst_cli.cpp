@@ -1,10 +1,13 @@
 // quillon-query as scripts use it: against a running quillon-service, through its exit
 // status, its JSON object and its table.
+#include "loopbackserver.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStringEncoder>
 #include <QTest>
 
 namespace {
@@ -32,6 +35,8 @@ private Q_SLOTS:
     void legsRunInTheTransferSession();
     void detailAndFareQueries_data();
     void detailAndFareQueries();
+    void completeListsNamesInRankOrder_data();
+    void completeListsNamesInRankOrder();
 
 private:
     Run query(const QStringList& args, bool withBase = true);
@@ -231,5 +236,41 @@ void CliTest::detailAndFareQueries() {
     }
 }
 
+void CliTest::completeListsNamesInRankOrder_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("initials") << "BJ" << QStringList{"北京南", "北京西"};
+    QTest::newRow("no candidate") << "zzz" << QStringList{};
+}
+
+void CliTest::completeListsNamesInRankOrder() {
+    QFETCH(QString, typed);
+    QFETCH(QStringList, names);
+    LoopbackServer server;
+    server.server.Get("/stations.txt", [](const httplib::Request&, httplib::Response& res) {
+        const QByteArray body = QStringEncoder("GB18030").encode(
+            QStringLiteral("# name\tpinyin\tinitials\ttrains\n北京南\tbeijingnan\tbjn\t150\n"
+                           "北京西\tbeijingxi\tbjx\t120\n西安\txian\txa\t200\n"));
+        res.set_content(body.toStdString(), "text/plain; charset=gb2312");
+    });
+    server.start();
+    const QStringList base{"--timetable-base", server.url(QStringLiteral("/"))};
+
+    const Run table = query(base + QStringList{"complete", typed}, false);
+    QCOMPARE(table.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(table.out).split(u'\n', Qt::SkipEmptyParts), names);
+
+    const Run json = query(base + QStringList{"--format", "json", "complete", typed}, false);
+    QCOMPARE(json.exitCode, 0);
+    const QJsonObject object = json.json();
+    QCOMPARE(object[u"stations"].toVariant().toStringList(), names);
+    QVERIFY(object[u"stations"].isArray());
+    QVERIFY(object[u"query"].isNull());
+    QVERIFY(object[u"rows"].isNull());
+    QVERIFY(object[u"error"].isNull());
+
+    const Run down = query({"--timetable-base", "http://127.0.0.1:1/", "complete", typed}, false);
+    QCOMPARE(down.exitCode, 1);
+}
 QTEST_GUILESS_MAIN(CliTest)
 #include "tst_cli.moc"

@@ -341,7 +341,10 @@ void Form1Test::actionsWhileLoadingAreRefused() {
     QFETCH(int, action);
     httplib::Server slow;
     std::atomic<int> hits{0};
-    slow.Get(R"(/.*)", [&](const httplib::Request&, httplib::Response& res) {
+    slow.Get(R"(/.*)", [&](const httplib::Request& req, httplib::Response& res) {
+        // The station list the window fetches once after its first paint is no page load.
+        if (req.path == "/stations.txt")
+            return;
         ++hits;
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         res.set_content("<td width=75 class=bt><span class=blue1>K7</a>", "text/html");

@@ -1,11 +1,20 @@
 // Draws the client's windows for the README: quillon-screenshot OUT.png BASE [main|detail|
-// transfer|fare]. Needs a display (Xvfb will do) and a running bundled service at BASE.
+// transfer|fare|completion|filter] [STATIONS]. Needs a display (Xvfb will do) and a running
+// bundled service at BASE; completion uses the service's station list, or the file STATIONS.
+#include "filterrow.h"
 #include "form1.h"
 #include "form2.h"
+#include "pagefetcher.h"
+#include "stationindex.h"
+#include "stationsource.h"
+#include "suggestionpopup.h"
 #include "program.h"
 #include "skinbutton.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QTimeEdit>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -38,6 +47,37 @@ void grabModal(const QString& path, const std::function<void(QWidget*)>& prepare
     poll->start();
 }
 
+QByteArray stationList(const QString& base, const QString& file) {
+    QString error;
+    const QByteArray served = PageFetcher::shared().fetchBytes(stationListUrl(base), &error);
+    if (error.isEmpty() && !parseStationList(served).isEmpty())
+        return served;
+    QFile in(file);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+// Suggestions for "bj" under the departure box, or the trains of 西安 narrowed to the
+// evening's C, D, Z and T trains.
+void everyday(Form1& form, const QString& window, const QString& out, const QString& base,
+              const QString& stations) {
+    form.useStationList(stationList(base, stations));
+    form.LZCommand1_Click(window == u"completion" ? 1 : 2);
+    auto* from = form.findChild<QLineEdit*>(QStringLiteral("Text1[0]"));
+    if (window == u"completion") {
+        from->setFocus();
+        from->setText(QStringLiteral("bj"));
+        form.suggestions(from)->refresh();
+    } else {
+        from->setText(QStringLiteral("西安"));
+        form.SZCommand2_Click();
+        FilterRow* row = form.filterRow();
+        for (const TrainClass c : {TrainClass::G, TrainClass::K, TrainClass::Other})
+            row->classBox(c)->setChecked(false);
+        row->fromEdit()->setTime(QTime(18, 0));
+    }
+    QTimer::singleShot(2500, &form, [&form, out] { saveAndQuit(&form, out); });
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -57,6 +97,10 @@ int main(int argc, char* argv[]) {
     Form1 form(folder.path());
     form.show();
     QTimer::singleShot(300, &form, [&] {
+        if (window == u"completion" || window == u"filter") {
+            everyday(form, window, out, base, args.value(4));
+            return;
+        }
         if (window == u"transfer") {
             grabModal(out, [&](QWidget* modal) {
                 auto* list = modal->findChild<QListWidget*>(QStringLiteral("ListView1"));

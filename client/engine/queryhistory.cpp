@@ -1,0 +1,70 @@
+#include "queryhistory.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+
+QString keyOf(HistoryKind kind) {
+    switch (kind) {
+    case HistoryKind::Train:
+        return QStringLiteral("history/train");
+    case HistoryKind::Between:
+        return QStringLiteral("history/between");
+    case HistoryKind::Station:
+        return QStringLiteral("history/station");
+    }
+    return {};
+}
+
+qsizetype textCount(HistoryKind kind) {
+    return kind == HistoryKind::Between ? 2 : 1;
+}
+
+// One entry is one string in the settings file; the texts of a pair are joined by a tab,
+// which no station name holds.
+constexpr QChar kSeparator = u'\t';
+
+} // namespace
+
+QueryHistory::QueryHistory()
+    : QueryHistory(defaultFile()) {}
+
+QueryHistory::QueryHistory(const QString& file)
+    : m_file(file) {}
+
+QString QueryHistory::defaultFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+           QStringLiteral("/history.ini");
+}
+
+QList<QStringList> QueryHistory::entries(HistoryKind kind) const {
+    const QSettings settings(m_file, QSettings::IniFormat);
+    QList<QStringList> result;
+    for (const QString& stored : settings.value(keyOf(kind)).toStringList()) {
+        const QStringList texts = stored.split(kSeparator);
+        if (texts.size() == textCount(kind) && !texts.contains(QString()))
+            result << texts;
+        if (result.size() == kLimit)
+            break;
+    }
+    return result;
+}
+
+void QueryHistory::add(HistoryKind kind, const QStringList& texts) {
+    if (texts.size() != textCount(kind) || texts.contains(QString()))
+        return;
+    for (const QString& text : texts) {
+        if (text.contains(kSeparator))
+            return;
+    }
+    QList<QStringList> kept = entries(kind);
+    kept.removeAll(texts);
+    kept.prepend(texts);
+    QStringList stored;
+    for (const QStringList& entry : kept.mid(0, kLimit))
+        stored << entry.join(kSeparator);
+    QSettings settings(m_file, QSettings::IniFormat);
+    settings.setValue(keyOf(kind), stored);
+    settings.sync();
+}

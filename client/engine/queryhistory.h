@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The queries a user ran lately, per kind, newest first; the boxes offer them again.
+enum class HistoryKind {
+    Train,   // one text: the train number
+    Between, // two texts: departure and arrival station
+    Station, // one text: the station
+};
+
+// Kept through QSettings in an INI file of the user's configuration folder (never beside the
+// program in system.ini). Every change is written at once, so a crash loses nothing.
+class QueryHistory {
+public:
+    // The default file: "history.ini" in the XDG configuration folder of the program.
+    QueryHistory();
+    explicit QueryHistory(const QString& file);
+
+    static QString defaultFile();
+    QString file() const { return m_file; }
+
+    QList<QStringList> entries(HistoryKind kind) const;
+    // Puts `texts` first; an equal earlier entry goes, and only the newest kLimit stay.
+    // Entries with an empty text are not kept.
+    void add(HistoryKind kind, const QStringList& texts);
+
+    static constexpr qsizetype kLimit = 10;
+
+private:
+    QString m_file;
+};

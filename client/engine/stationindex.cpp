@@ -1,0 +1,87 @@
+#include "stationindex.h"
+
+#include "module1.h"
+
+#include <algorithm>
+
+namespace {
+
+bool isLowerLatin(QStringView text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'a' && c <= u'z'; });
+}
+
+} // namespace
+
+QList<Station> parseStationList(const QByteArray& bytes) {
+    QList<Station> stations;
+    const QString text = Module1::DecodeBytes(bytes, QStringLiteral("gb2312"));
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        const QList<QStringView> fields = line.split(u'\t');
+        if (fields.size() != 4 || fields[0].isEmpty())
+            continue;
+        bool ok = false;
+        const int trains = fields[3].toInt(&ok);
+        if (!ok || trains < 0 || !isLowerLatin(fields[1]) || !isLowerLatin(fields[2]))
+            continue;
+        stations.append({fields[0].toString(), fields[1].toString(), fields[2].toString(), trains});
+    }
+    return stations;
+}
+
+StationIndex::StationIndex(QList<Station> stations)
+    : m_stations(std::move(stations)) {
+    std::stable_sort(m_stations.begin(), m_stations.end(), [](const Station& a, const Station& b) {
+        if (a.trains != b.trains)
+            return a.trains > b.trains;
+        return a.name < b.name;
+    });
+    m_entries.reserve(m_stations.size());
+    for (qsizetype i = 0; i < m_stations.size(); ++i) {
+        const Station& s = m_stations[i];
+        m_entries.append({s.name.toCaseFolded(), s.pinyin, s.initials});
+        m_byName.insert(s.name, i);
+    }
+}
+
+QStringList StationIndex::complete(QStringView typed, qsizetype limit) const {
+    QStringList result;
+    if (typed.isEmpty() || limit <= 0)
+        return result;
+    const QString key = typed.toString().toCaseFolded();
+    // Stations are already in (trains, name) order, so each tier only needs to keep the first
+    // `limit` it meets; tiers are walked once each, best first.
+    enum Tier { ExactName, ExactReading, Prefix, TierCount };
+    QList<qsizetype> tiers[TierCount];
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        const Entry& e = m_entries[i];
+        Tier tier;
+        if (e.foldedName == key)
+            tier = ExactName;
+        else if (e.initials == key || e.pinyin == key)
+            tier = ExactReading;
+        else if (e.foldedName.startsWith(key) || e.initials.startsWith(key) ||
+                 e.pinyin.startsWith(key))
+            tier = Prefix;
+        else
+            continue;
+        if (tiers[tier].size() < limit)
+            tiers[tier].append(i);
+    }
+    for (const QList<qsizetype>& tier : tiers) {
+        for (qsizetype i : tier) {
+            if (result.size() == limit)
+                return result;
+            result.append(m_stations[i].name);
+        }
+    }
+    return result;
+}
+
+QString StationIndex::pinyinOf(const QString& name) const {
+    const auto it = m_byName.constFind(name);
+    return it == m_byName.cend() ? QString() : m_stations[*it].pinyin;
+}

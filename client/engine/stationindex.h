@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// One line of the service's stations.txt: NAME, FULL_PINYIN, INITIALS, TRAINS.
+struct Station {
+    QString name;
+    QString pinyin;   // lower-case a-z, no separators
+    QString initials; // lower-case a-z
+    int trains = 0;   // trains of the service day calling there
+};
+
+// Reads stations.txt as the service sends it (GB2312 bytes, "\n" line ends, "#" comments).
+// Lines that cannot be read (wrong field count, TRAINS not a number) are skipped.
+QList<Station> parseStationList(const QByteArray& bytes);
+
+// The station list ready for completion: one answer per keystroke without scanning text twice.
+class StationIndex {
+public:
+    StationIndex() = default;
+    explicit StationIndex(QList<Station> stations);
+
+    bool isEmpty() const { return m_stations.isEmpty(); }
+    qsizetype size() const { return m_stations.size(); }
+
+    // Names for what the user typed, best first: the exact name, then exact initials or full
+    // pinyin, then prefixes of name, initials or pinyin; within each, more trains first, then
+    // by name. Case does not matter; an empty text has no candidates.
+    QStringList complete(QStringView typed, qsizetype limit = kCompletionLimit) const;
+
+    // The full pinyin of a name the list knows, or the null text.
+    QString pinyinOf(const QString& name) const;
+
+    static constexpr qsizetype kCompletionLimit = 10;
+
+private:
+    struct Entry {
+        QString foldedName;
+        QString pinyin;
+        QString initials;
+    };
+    QList<Station> m_stations; // by trains (descending), then by name
+    QList<Entry> m_entries;    // parallel to m_stations
+    QHash<QString, qsizetype> m_byName;
+};

@@ -1,0 +1,103 @@
+#include "stationindex.h"
+#include "stationsource.h"
+
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray gb2312(const QString& text) {
+    return QStringEncoder("GB18030").encode(text);
+}
+
+// A list as the service writes it: header comment, sorted by name, GB2312.
+const QString kList = QStringLiteral("# name\tpinyin\tinitials\ttrains\n"
+                                     "北京\tbeijing\tbj\t80\n"
+                                     "北京北\tbeijingbei\tbjb\t20\n"
+                                     "北京南\tbeijingnan\tbjn\t150\n"
+                                     "北京西\tbeijingxi\tbjx\t120\n"
+                                     "宝鸡\tbaoji\tbj\t60\n"
+                                     "重庆北\tchongqingbei\tcqb\t90\n"
+                                     "长沙南\tchangshanan\tcsn\t90\n"
+                                     "西安\txian\txa\t200\n");
+
+StationIndex index() {
+    return StationIndex(parseStationList(gb2312(kList)));
+}
+
+} // namespace
+
+class StationIndexTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void skipsLinesItCannotRead();
+    void ranksCandidates_data();
+    void ranksCandidates();
+    void showsAtMostTen();
+    void cacheKeepsTheLastCopy();
+};
+
+void StationIndexTest::skipsLinesItCannotRead() {
+    const QByteArray bytes = gb2312(QStringLiteral("# header\n"
+                                                   "北京西\tbeijingxi\tbjx\t120\r\n"
+                                                   "三个\tsange\tsg\n"
+                                                   "非数\tfeishu\tfs\tmany\n"
+                                                   "五个\twu\tw\t1\textra\n"
+                                                   "\n"
+                                                   "拉萨\tlasa\tls\t4"));
+    const QList<Station> stations = parseStationList(bytes);
+    QCOMPARE(stations.size(), 2);
+    QCOMPARE(stations[0].name, QStringLiteral("北京西"));
+    QCOMPARE(stations[0].initials, QStringLiteral("bjx"));
+    QCOMPARE(stations[0].trains, 120);
+    QCOMPARE(stations[1].name, QStringLiteral("拉萨")); // last line without "\n"
+    QVERIFY(parseStationList("<html>404 Not Found</html>").isEmpty());
+}
+
+void StationIndexTest::ranksCandidates_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("names");
+    // Exact name first, then stations by trains.
+    QTest::newRow("chinese prefix")
+        << QStringLiteral("北京") << QStringList{"北京", "北京南", "北京西", "北京北"};
+    QTest::newRow("initials") << "bjx" << QStringList{"北京西"};
+    QTest::newRow("full pinyin") << "beijingxi" << QStringList{"北京西"};
+    QTest::newRow("any case") << "BJX" << QStringList{"北京西"};
+    // Exact initials of two stations come before the prefixes, each tier by trains.
+    QTest::newRow("exact initials before prefixes")
+        << "bj" << QStringList{"北京", "宝鸡", "北京南", "北京西", "北京北"};
+    // Polyphonic 重: the service's reading counts, not the common one.
+    QTest::newRow("polyphonic from the list") << "chongq" << QStringList{"重庆北"};
+    QTest::newRow("polyphonic not guessed") << "zhongq" << QStringList{};
+    QTest::newRow("same trains by name") << "c" << QStringList{"重庆北", "长沙南"};
+    QTest::newRow("empty") << "" << QStringList{};
+}
+
+void StationIndexTest::ranksCandidates() {
+    QFETCH(QString, typed);
+    QFETCH(QStringList, names);
+    QCOMPARE(index().complete(typed), names);
+}
+
+void StationIndexTest::showsAtMostTen() {
+    QList<Station> many;
+    for (int i = 0; i < 30; ++i)
+        many.append(
+            {QStringLiteral("站%1").arg(i), QStringLiteral("zhan"), QStringLiteral("z"), i});
+    const QStringList names = StationIndex(many).complete(u"z");
+    QCOMPARE(names.size(), 10);
+    QCOMPARE(names.first(), QStringLiteral("站29")); // most trains first
+}
+
+void StationIndexTest::cacheKeepsTheLastCopy() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("cache/quillon/stations.txt"));
+    QVERIFY(readCachedStationList(file).isEmpty());
+    QVERIFY(cacheStationList(gb2312(kList), file));
+    QVERIFY(cacheStationList("newer", file));
+    QCOMPARE(readCachedStationList(file), QByteArray("newer"));
+}
+
+QTEST_GUILESS_MAIN(StationIndexTest)
+#include "tst_stationindex.moc"
