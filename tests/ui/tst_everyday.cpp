@@ -57,7 +57,7 @@ private:
     void activate() { QApplication::setActiveWindow(m_form.get()); }
     void queryBetween(); // 西安 -> 北京西 typed as initials
 
-    std::optional<Dataset> m_data;
+    std::optional<Timetable> m_data;
     std::unique_ptr<InProcessService> m_service;
     std::unique_ptr<Form1> m_form;
     QTemporaryDir m_folder;
@@ -66,7 +66,7 @@ private:
 
 void EverydayTest::initTestCase() {
     QString error;
-    m_data = Dataset::loadBuiltIn(&error);
+    m_data = Timetable::loadBuiltIn(&error);
     QVERIFY2(m_data, qPrintable(error));
     m_service = std::make_unique<InProcessService>(*m_data);
     Program::Services.timetable = m_service->base();
