@@ -1,6 +1,6 @@
 #include "form2.h"
 
-#include "centred.h"
+#include "centre.h"
 #include "manifest.h"
 #include "twips.h"
 

@@ -1,6 +1,6 @@
 #include "form6.h"
 
-#include "centred.h"
+#include "centre.h"
 #include "download.h"
 #include "installjournal.h"
 #include "manifest.h"
