@@ -5,12 +5,12 @@
 // every trip, so the feed's size should barely show).
 // Targets: load <= 3 s, peak RSS <= 400 MB, p99 <= 10 ms per kind, no error in parallel,
 // median ratio <= 3.
+#include "benchservice.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <cstdio>
 #include <map>
 #include <thread>
@@ -68,63 +67,6 @@ std::map<QString, std::vector<std::string>> readQueries(const QString& file) {
             paths[f[0]].push_back(path.toStdString());
     }
     return paths;
-}
-
-// A running quillon-service; the start line gives its port.
-class Service {
-public:
-    bool start(const QStringList& args) {
-        QElapsedTimer timer;
-        timer.start();
-        m_process.start(QStringLiteral(QUILLON_SERVICE_PROGRAM),
-                        args + QStringList{"--port", "0", "--host", "127.0.0.1"});
-        if (!m_process.waitForStarted(5000))
-            return false;
-        static const QRegularExpression ready(QStringLiteral("listening on http://[^:]+:(\\d+)/"));
-        QByteArray out;
-        while (timer.elapsed() < 30000 && m_process.state() == QProcess::Running) {
-            m_process.waitForReadyRead(20);
-            out += m_process.readAllStandardOutput();
-            const QRegularExpressionMatch m = ready.match(QString::fromUtf8(out));
-            if (m.hasMatch()) {
-                m_loadMs = double(timer.nsecsElapsed()) / 1e6;
-                m_port = m.captured(1).toInt();
-                return true;
-            }
-        }
-        std::fprintf(stderr, "%s", m_process.readAllStandardError().constData());
-        return false;
-    }
-    ~Service() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    int port() const { return m_port; }
-    double loadMs() const { return m_loadMs; }
-    // VmHWM: the highest resident set size the process has had.
-    double peakMb() const {
-        QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
-        if (!status.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-        return -1;
-    }
-
-private:
-    QProcess m_process;
-    int m_port = 0;
-    double m_loadMs = 0;
-};
-
-double percentile(std::vector<double> values, double p) {
-    std::sort(values.begin(), values.end());
-    const auto rank = size_t(std::ceil(p * double(values.size())));
-    return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
 }
 
 std::string gb(const char16_t* text) {
@@ -185,7 +127,7 @@ int main(int argc, char* argv[]) {
         if (queries.count(QString::fromLatin1(kind)) == 0)
             return fail(QStringLiteral("no %1 queries from the generator").arg(kind));
 
-    Service national, sample;
+    BenchService national, sample;
     if (!national.start({"--gtfs", feed, "--date", kServiceDay}))
         return fail(QStringLiteral("the service did not start on the national feed"));
     if (!sample.start({}))

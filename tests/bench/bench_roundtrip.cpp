@@ -2,6 +2,7 @@
 // fetch from a local service, decode, scrape, JSON out, exit. The service holds 200 trains
 // sharing one number prefix, so the query brings back a 200-row page.
 // Target: median at most 50 ms.
+#include "benchservice.h"
 #include "benchstations.h"
 
 #include <QCoreApplication>
@@ -11,11 +12,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -75,36 +74,6 @@ QList<std::pair<QString, QString>> feed() {
     };
 }
 
-// Starts the service on a free port and returns its base address, or an empty text.
-QString startService(QProcess& service, const QString& feedFolder) {
-    service.start(
-        QStringLiteral(QUILLON_SERVICE_PROGRAM),
-        {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--gtfs"), feedFolder});
-    if (!service.waitForStarted(5000))
-        return {};
-    static const QRegularExpression ready(QStringLiteral("listening on (http://\\S+)"));
-    QElapsedTimer waited;
-    waited.start();
-    QByteArray out;
-    while (waited.elapsed() < 10000 && service.state() == QProcess::Running) {
-        service.waitForReadyRead(200);
-        out += service.readAllStandardOutput();
-        const QRegularExpressionMatch m = ready.match(QString::fromUtf8(out));
-        if (m.hasMatch())
-            return m.captured(1);
-    }
-    std::fprintf(stderr, "%s", service.readAllStandardError().constData());
-    return {};
-}
-
-void stopService(QProcess& service) {
-    service.terminate();
-    if (!service.waitForFinished(5000)) {
-        service.kill();
-        service.waitForFinished(5000);
-    }
-}
-
 struct Run {
     double ms = 0;
     QString problem; // empty when the query brought back every train
@@ -137,12 +106,6 @@ Run query(const QString& base) {
     return run;
 }
 
-// Nearest-rank percentile of sorted values.
-double percentile(const std::vector<double>& sorted, double p) {
-    const auto rank = size_t(std::ceil(p * double(sorted.size())));
-    return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -156,12 +119,10 @@ int main(int argc, char* argv[]) {
             return fail(QStringLiteral("cannot write %1").arg(table.fileName()));
     }
 
-    QProcess service;
-    const QString base = startService(service, dir.path());
-    if (base.isEmpty()) {
-        stopService(service);
+    BenchService service;
+    if (!service.start({QStringLiteral("--gtfs"), dir.path()}))
         return fail(QStringLiteral("the service did not start"));
-    }
+    const QString base = service.base();
 
     std::vector<double> ms;
     QString problem;
@@ -171,7 +132,6 @@ int main(int argc, char* argv[]) {
         if (i >= kWarmUpRuns)
             ms.push_back(run.ms);
     }
-    stopService(service);
     if (!problem.isEmpty())
         return fail(problem);
 

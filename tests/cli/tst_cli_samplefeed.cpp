@@ -2,11 +2,12 @@
 // back through quillon-query and the station list, as a user pointing Quillon at a published
 // feed would see it: platforms under a parent station, trips run by frequency, times past
 // midnight and calendar exceptions.
+#include "serviceprocess.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QUrl>
 #include <QTest>
@@ -51,10 +52,8 @@ private:
 };
 
 void SampleFeedTest::cleanupTestCase() {
-    for (auto& [date, service] : m_services) {
-        service->terminate();
-        QVERIFY(service->waitForFinished(5000));
-    }
+    for (auto& [date, service] : m_services)
+        stopServiceProcess(*service);
 }
 
 // The service on the feed for one service day, started on first use.
@@ -62,23 +61,11 @@ QString SampleFeedTest::base(const QString& date) {
     if (m_bases.count(date))
         return m_bases[date];
     auto service = std::make_unique<QProcess>();
-    service->start(QStringLiteral(QUILLON_SERVICE),
-                   {"--gtfs", QStringLiteral(QUILLON_SAMPLE_FEED), "--date", date, "--port", "0",
-                    "--host", "127.0.0.1"});
-    QByteArray out;
-    while (service->waitForReadyRead(10000)) {
-        out += service->readAllStandardOutput();
-        if (out.contains('\n'))
-            break;
-    }
-    const auto match =
-        QRegularExpression(QStringLiteral("listening on (http://127\\.0\\.0\\.1:\\d+/)"))
-            .match(QString::fromUtf8(out));
-    if (!match.hasMatch())
-        qWarning("service did not start: %s %s", out.constData(),
-                 service->readAllStandardError().constData());
+    const QString address =
+        startServiceProcess(*service, QStringLiteral(QUILLON_SERVICE),
+                            {"--gtfs", QStringLiteral(QUILLON_SAMPLE_FEED), "--date", date});
     m_services[date] = std::move(service);
-    return m_bases[date] = match.captured(1);
+    return m_bases[date] = address;
 }
 
 QJsonObject SampleFeedTest::query(const QString& date, const QStringList& args, int expectedExit) {

@@ -85,10 +85,8 @@ class TestServiceTimetable : public QObject {
     Q_OBJECT
 
 private slots:
-    void answersQueries_data();
-    void answersQueries();
-    void mapsFeedToTrains_data();
-    void mapsFeedToTrains();
+    void mapsFeedAndAnswersQueries_data();
+    void mapsFeedAndAnswersQueries();
     void findsTransferCities_data();
     void findsTransferCities();
     void sampleCoversTheAdvertisedNetwork();
@@ -98,60 +96,16 @@ private slots:
 #define K90 "K90|丁|甲|快速|"
 #define G9 "G9|乙|戊|高速动车|"
 
-void TestServiceTimetable::answersQueries_data() {
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<QString>("a");
-    QTest::addColumn<QString>("b");
-    QTest::addColumn<QString>("rows");
-    const struct {
-        const char *name, *query, *a, *b, *rows;
-    } cases[] = {
-        {"number: exact first", "number", "K9", "",
-         K9 "甲|22:00|丁|12:30|14:30|700;" K90 "丁|07:00|甲|23:00|16:00|700"},
-        {"number: any case", "number", "k90", "", K90 "丁|07:00|甲|23:00|16:00|700"},
-        {"number: prefix by number", "number", "K", "",
-         K9 "甲|22:00|丁|12:30|14:30|700;" K90 "丁|07:00|甲|23:00|16:00|700"},
-        {"number: trailing blank", "number", "K9 ", "", ""},
-        {"between: leaves after midnight", "between", "乙", "丁", K9 "乙|00:10|丁|12:30|12:20|600"},
-        {"between: by departure clock", "between", "乙", "丙",
-         K9 "乙|00:10|丙|05:00|04:50|300;" G9 "乙|08:00|丙|09:00|01:00|300"},
-        {"between: wrong direction", "between", "丁", "乙", ""},
-        {"between: unknown station", "between", "庚", "乙", ""},
-        {"station: terminus and origin", "station", "丁", "",
-         K90 "丁|07:00|甲|23:00|16:00|700;" K9 "丁|12:30|丁|12:30|00:00|0"},
-        {"station: trailing blank", "station", "乙 ", "", ""},
-        {"leg: from each origin", "leg", "", "丙",
-         K90 "丁|07:00|丙|15:00|08:00|300;" G9 "乙|08:00|丙|09:00|01:00|300;" K9
-             "甲|22:00|丙|05:00|07:00|400"},
-        {"leg: city is an origin", "leg", "", "戊",
-         "D5|戊|己|动车组|戊|06:00|戊|06:00|00:00|0;" G9 "乙|08:00|戊|10:00|02:00|530"},
-        {"leg: from remembered departure", "leg", "甲", "丙", K9 "甲|22:00|丙|05:00|07:00|400"},
-    };
-    for (const auto& c : cases) {
-        QTest::newRow(c.name) << QString::fromUtf8(c.query) << QString::fromUtf8(c.a)
-                              << QString::fromUtf8(c.b) << QString::fromUtf8(c.rows);
-    }
-}
-
-void TestServiceTimetable::answersQueries() {
-    QFETCH(QString, query);
-    QFETCH(QString, a);
-    QFETCH(QString, b);
-    QFETCH(QString, rows);
-    static const Timetable data = timetable();
-    QCOMPARE(text(ask(data, query, a, b)), rows);
-}
-
-void TestServiceTimetable::mapsFeedToTrains_data() {
+void TestServiceTimetable::mapsFeedAndAnswersQueries_data() {
     QTest::addColumn<QByteArray>("changes");
     QTest::addColumn<QDate>("day");
     QTest::addColumn<QString>("query");
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<QString>("rows");
-    const QByteArray oneTrip = "== stop_times.txt\n"
-                               "trip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
-                               "d5,06:00:00,06:00:00,w,1\nd5,07:00:00,07:00:00,q,2\n";
+    const QByteArray times =
+        "== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,stop_sequence\n";
+    const QByteArray oneTrip = times + "d5,06:00:00,06:00:00,w,1\nd5,07:00:00,07:00:00,q,2\n";
     const QByteArray d5Row = "D5|戊|己|动车组|戊|06:00|己|07:00|01:00|200";
     const struct {
         const char* name;
@@ -160,6 +114,29 @@ void TestServiceTimetable::mapsFeedToTrains_data() {
         const char *query, *a, *b;
         QByteArray rows;
     } cases[] = {
+        // The fixture as it is.
+        {"number: exact first", "", someDay, "number", "K9", "",
+         K9 "甲|22:00|丁|12:30|14:30|700;" K90 "丁|07:00|甲|23:00|16:00|700"},
+        {"number: any case", "", someDay, "number", "k90", "", K90 "丁|07:00|甲|23:00|16:00|700"},
+        {"number: prefix by number", "", someDay, "number", "K", "",
+         K9 "甲|22:00|丁|12:30|14:30|700;" K90 "丁|07:00|甲|23:00|16:00|700"},
+        {"number: trailing blank", "", someDay, "number", "K9 ", "", ""},
+        {"between: leaves after midnight", "", someDay, "between", "乙", "丁",
+         K9 "乙|00:10|丁|12:30|12:20|600"},
+        {"between: by departure clock", "", someDay, "between", "乙", "丙",
+         K9 "乙|00:10|丙|05:00|04:50|300;" G9 "乙|08:00|丙|09:00|01:00|300"},
+        {"between: wrong direction", "", someDay, "between", "丁", "乙", ""},
+        {"between: unknown station", "", someDay, "between", "庚", "乙", ""},
+        {"station: terminus and origin", "", someDay, "station", "丁", "",
+         K90 "丁|07:00|甲|23:00|16:00|700;" K9 "丁|12:30|丁|12:30|00:00|0"},
+        {"station: trailing blank", "", someDay, "station", "乙 ", "", ""},
+        {"leg: from each origin", "", someDay, "leg", "", "丙",
+         K90 "丁|07:00|丙|15:00|08:00|300;" G9 "乙|08:00|丙|09:00|01:00|300;" K9
+             "甲|22:00|丙|05:00|07:00|400"},
+        {"leg: city is an origin", "", someDay, "leg", "", "戊",
+         "D5|戊|己|动车组|戊|06:00|戊|06:00|00:00|0;" G9 "乙|08:00|戊|10:00|02:00|530"},
+        {"leg: from remembered departure", "", someDay, "leg", "甲", "丙",
+         K9 "甲|22:00|丙|05:00|07:00|400"},
         // Which trips run on the day.
         {"calendar: outside its dates", oneTrip, QDate(2027, 1, 4), "number", "D5", "", ""},
         {"calendar: weekday off",
@@ -193,10 +170,9 @@ void TestServiceTimetable::mapsFeedToTrains_data() {
                    "== routes.txt\nroute_id,route_long_name,route_type\nr,Harbour,4\n",
          someDay, "number", "harbour", "", "Harbour|戊|己|轮渡|戊|06:00|己|07:00|01:00|200"},
         {"number from the trip id, class from an extended type",
-         "== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
-         "x,06:00:00,06:00:00,w,1\nx,07:00:00,07:00:00,q,2\n"
-         "== trips.txt\nroute_id,service_id,trip_id\nr,all,x\n"
-         "== routes.txt\nroute_id,route_type\nr,109\n",
+         times + "x,06:00:00,06:00:00,w,1\nx,07:00:00,07:00:00,q,2\n"
+                 "== trips.txt\nroute_id,service_id,trip_id\nr,all,x\n"
+                 "== routes.txt\nroute_id,route_type\nr,109\n",
          someDay, "number", "x", "", "x|戊|己|铁路|戊|06:00|己|07:00|01:00|200"},
         {"letter without digits is no train class",
          oneTrip + "== trips.txt\nroute_id,service_id,trip_id,trip_short_name\nr,all,d5,Tram\n"
@@ -204,17 +180,13 @@ void TestServiceTimetable::mapsFeedToTrains_data() {
          someDay, "number", "Tram", "", "Tram|戊|己|有轨电车|戊|06:00|己|07:00|01:00|200"},
         // Times.
         {"empty arrival or departure takes the other",
-         "== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
-         "d5,,06:00:00,w,1\nd5,07:00:59,,q,2\n",
-         someDay, "number", "D5", "", d5Row},
+         times + "d5,,06:00:00,w,1\nd5,07:00:59,,q,2\n", someDay, "number", "D5", "", d5Row},
         {"stops without times placed by distance",
-         "== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
-         "k9,08:00:00,08:00:00,j,1\nk9,,,y,2\nk9,12:00:00,12:00:00,b,3\n",
-         someDay, "station", "乙", "", "K9|甲|丙|快速|乙|09:00|丙|12:00|03:00|300"},
+         times + "k9,08:00:00,08:00:00,j,1\nk9,,,y,2\nk9,12:00:00,12:00:00,b,3\n", someDay,
+         "station", "乙", "", "K9|甲|丙|快速|乙|09:00|丙|12:00|03:00|300"},
         {"set off after midnight of the service day",
-         "== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
-         "d5,25:10:00,25:10:00,w,1\nd5,49:20:00,49:20:00,q,2\n",
-         someDay, "number", "D5", "", "D5|戊|己|动车组|戊|01:10|己|01:20|24:10|200"},
+         times + "d5,25:10:00,25:10:00,w,1\nd5,49:20:00,49:20:00,q,2\n", someDay, "number", "D5",
+         "", "D5|戊|己|动车组|戊|01:10|己|01:20|24:10|200"},
         {"frequencies: runs until the end, offsets only",
          oneTrip + "== frequencies.txt\ntrip_id,start_time,end_time,headway_secs\n"
                    "d5,08:00:00,09:00:00,1800\n",
@@ -222,13 +194,11 @@ void TestServiceTimetable::mapsFeedToTrains_data() {
          "D5|戊|己|动车组|戊|08:00|己|09:00|01:00|200;D5|戊|己|动车组|戊|08:30|己|09:30|01:00|200"},
         // A trip calling twice at one station.
         {"loop: first call there, first later call at the arrival",
-         "== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
-         "g9,08:00:00,08:00:00,y,1\ng9,09:00:00,09:00:00,b,2\ng9,10:00:00,10:00:00,y,3\n"
-         "g9,11:00:00,11:00:00,b,4\n",
+         times + "g9,08:00:00,08:00:00,y,1\ng9,09:00:00,09:00:00,b,2\ng9,10:00:00,10:00:00,y,3\n"
+                 "g9,11:00:00,11:00:00,b,4\n",
          someDay, "between", "乙", "丙", "G9|乙|丙|高速动车|乙|08:00|丙|09:00|01:00|300"},
         {"loop: listed once at the station",
-         "== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
-         "g9,08:00:00,08:00:00,y,1\ng9,09:00:00,09:00:00,b,2\ng9,10:00:00,10:00:00,y,3\n",
+         times + "g9,08:00:00,08:00:00,y,1\ng9,09:00:00,09:00:00,b,2\ng9,10:00:00,10:00:00,y,3\n",
          someDay, "station", "乙", "", "G9|乙|乙|高速动车|乙|08:00|乙|10:00|02:00|600"},
         // Names the client's cuts would split.
         {"marker characters become fullwidth",
@@ -247,7 +217,7 @@ void TestServiceTimetable::mapsFeedToTrains_data() {
     }
 }
 
-void TestServiceTimetable::mapsFeedToTrains() {
+void TestServiceTimetable::mapsFeedAndAnswersQueries() {
     QFETCH(QByteArray, changes);
     QFETCH(QDate, day);
     QFETCH(QString, query);
@@ -267,23 +237,25 @@ void TestServiceTimetable::findsTransferCities_data() {
     QTest::addColumn<QString>("to");
     QTest::addColumn<QStringList>("cities");
 
-    // Both changes end on the same G9, so they take as long and go by name.
-    QTest::newRow("change at two places, waiting overnight") << false << "甲"
-                                                             << "戊" << QStringList{"丙", "乙"};
-    QTest::newRow("no way at all") << false << "甲"
-                                   << "己" << QStringList{};
-    QTest::newRow("through train exists") << false << "甲"
-                                          << "丙" << QStringList{};
-    QTest::newRow("unknown departure") << false << "庚"
-                                       << "戊" << QStringList{};
-    QTest::newRow("sample 拉萨 to 上海") << true << "拉萨"
-                                         << "上海" << QStringList{"西安", "兰州", "郑州"};
-    QTest::newRow("sample 拉萨 to 上海虹桥") << true << "拉萨"
-                                             << "上海虹桥" << QStringList{"西宁"};
-    QTest::newRow("sample 银川 to 上海虹桥") << true << "银川"
-                                             << "上海虹桥" << QStringList{"西安北"};
-    QTest::newRow("sample 哈尔滨西 to 拉萨") << true << "哈尔滨西"
-                                             << "拉萨" << QStringList{};
+    const struct {
+        const char* name;
+        bool useSample;
+        const char *from, *to;
+        QStringList cities;
+    } cases[] = {
+        // Both changes end on the same G9, so they take as long and go by name.
+        {"change at two places, waiting overnight", false, "甲", "戊", {"丙", "乙"}},
+        {"no way at all", false, "甲", "己", {}},
+        {"through train exists", false, "甲", "丙", {}},
+        {"unknown departure", false, "庚", "戊", {}},
+        {"sample 拉萨 to 上海", true, "拉萨", "上海", {"西安", "兰州", "郑州"}},
+        {"sample 拉萨 to 上海虹桥", true, "拉萨", "上海虹桥", {"西宁"}},
+        {"sample 银川 to 上海虹桥", true, "银川", "上海虹桥", {"西安北"}},
+        {"sample 哈尔滨西 to 拉萨", true, "哈尔滨西", "拉萨", {}},
+    };
+    for (const auto& c : cases)
+        QTest::newRow(c.name) << c.useSample << QString::fromUtf8(c.from) << QString::fromUtf8(c.to)
+                              << c.cities;
 }
 
 void TestServiceTimetable::findsTransferCities() {

@@ -3,6 +3,7 @@
 #include "profile.h"
 #include "testfiles.h"
 #include "program.h"
+#include "serviceprocess.h"
 #include "updatecheck.h"
 
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -49,24 +49,17 @@ void TestUpdateEndToEnd::initTestCase() {
     QVERIFY(::link(QUILLON_UPDATE_BIN, QFile::encodeName(m_app + "/quillon-update").constData()) ==
             0);
 
-    m_service.start(QStringLiteral(QUILLON_SERVICE_BIN), {"--port", "0", "--release", release});
-    QVERIFY(m_service.waitForStarted(10000));
-    while (!m_service.canReadLine() && m_service.waitForReadyRead(10000)) {
-    }
-    const QRegularExpressionMatch match = QRegularExpression("(http://127\\.0\\.0\\.1:\\d+/)")
-                                              .match(QString::fromUtf8(m_service.readLine()));
-    QVERIFY2(match.hasMatch(), m_service.readAllStandardError().constData());
-    Program::Services.manifest = match.captured(1) + "update/manifest.txt";
+    const QString base =
+        startServiceProcess(m_service, QStringLiteral(QUILLON_SERVICE_BIN), {"--release", release});
+    QVERIFY(!base.isEmpty());
+    Program::Services.manifest = base + "update/manifest.txt";
     Program::IniPath = m_app + "/system.ini";
     Program::CurVersion = readProfileString("system", "Version", Program::IniPath);
 }
 
 void TestUpdateEndToEnd::cleanupTestCase() {
     Form5::setLauncher({});
-    m_service.terminate();
-    if (!m_service.waitForFinished(5000))
-        m_service.kill();
-    m_service.waitForFinished(5000);
+    stopServiceProcess(m_service);
 }
 
 QStringList TestUpdateEndToEnd::checkAndAccept(bool* prompted) {

@@ -1,5 +1,6 @@
 #include "module1.h"
 #include "profile.h"
+#include "serviceprocess.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -72,7 +73,6 @@ private slots:
     void endsWhollyOldOrWhollyNewAfterKill();
 
 private:
-    QString startService(QProcess& service, const QStringList& extra);
     int runUpdater(const QString& route, const QStringList& arguments, QString* errors,
                    QProcess::ExitStatus* status = nullptr);
     void expectInstallation(bool updated);
@@ -86,19 +86,6 @@ private:
     QString m_release;
 };
 
-QString TestUpdaterProgram::startService(QProcess& service, const QStringList& extra) {
-    service.start(QStringLiteral(QUILLON_SERVICE_BIN),
-                  QStringList{QStringLiteral("--port"), QStringLiteral("0")} + extra);
-    if (!service.waitForStarted(10000))
-        return {};
-    while (!service.canReadLine() && service.waitForReadyRead(10000)) {
-    }
-    const QRegularExpressionMatch match =
-        QRegularExpression(QStringLiteral("listening on (http://127\\.0\\.0\\.1:\\d+/)"))
-            .match(QString::fromUtf8(service.readLine()));
-    return match.hasMatch() ? match.captured(1) : QString();
-}
-
 void TestUpdaterProgram::initTestCase() {
     QVERIFY(m_root.isValid());
     m_release = m_root.filePath(QStringLiteral("release"));
@@ -109,15 +96,13 @@ void TestUpdaterProgram::initTestCase() {
     QVERIFY(writeFile(m_release + "/b", "#!/bin/sh\necho new b\n", kExecutable));
     QVERIFY(writeFile(m_release + "/c", bigBody()));
     QVERIFY(writeFile(m_release + "/" + kLongName, "long\n", kExecutable));
-    m_base = startService(m_service, {QStringLiteral("--release"), m_release});
-    QVERIFY2(!m_base.isEmpty(), m_service.readAllStandardError().constData());
+    m_base = startServiceProcess(m_service, QStringLiteral(QUILLON_SERVICE_BIN),
+                                 {QStringLiteral("--release"), m_release});
+    QVERIFY(!m_base.isEmpty());
 }
 
 void TestUpdaterProgram::cleanupTestCase() {
-    m_service.terminate();
-    if (!m_service.waitForFinished(5000))
-        m_service.kill();
-    m_service.waitForFinished(5000);
+    stopServiceProcess(m_service);
 }
 
 void TestUpdaterProgram::init() {
@@ -178,13 +163,10 @@ void TestUpdaterProgram::servesManifestOfRelease() {
 
 void TestUpdaterProgram::servesInstalledVersionWithoutRelease() {
     QProcess bare;
-    const QString base = startService(bare, {});
+    const QString base = startServiceProcess(bare, QStringLiteral(QUILLON_SERVICE_BIN), {});
     QVERIFY(!base.isEmpty());
     const QString manifest = fetchManifest(base);
-    bare.terminate();
-    if (!bare.waitForFinished(10000))
-        bare.kill();
-    bare.waitForFinished(5000);
+    stopServiceProcess(bare);
     QCOMPARE(manifest.section(u'|', 0, 0), QStringLiteral("3.0"));
     QCOMPARE(manifest.section(u'|', 2, 2), QString());
 }

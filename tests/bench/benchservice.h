@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+// A quillon-service the benchmark starts on a free loopback port and stops when it goes; the
+// start line gives the port. The program is the build's, named by QUILLON_SERVICE_PROGRAM.
+class BenchService {
+public:
+    bool start(const QStringList& args) {
+        QElapsedTimer timer;
+        timer.start();
+        m_process.start(QStringLiteral(QUILLON_SERVICE_PROGRAM),
+                        args + QStringList{"--port", "0", "--host", "127.0.0.1"});
+        if (!m_process.waitForStarted(5000))
+            return false;
+        static const QRegularExpression ready(QStringLiteral("listening on http://[^:]+:(\\d+)/"));
+        QByteArray out;
+        while (timer.elapsed() < 30000 && m_process.state() == QProcess::Running) {
+            m_process.waitForReadyRead(20);
+            out += m_process.readAllStandardOutput();
+            const QRegularExpressionMatch m = ready.match(QString::fromUtf8(out));
+            if (m.hasMatch()) {
+                m_loadMs = double(timer.nsecsElapsed()) / 1e6;
+                m_port = m.captured(1).toInt();
+                return true;
+            }
+        }
+        std::fprintf(stderr, "%s", m_process.readAllStandardError().constData());
+        return false;
+    }
+    ~BenchService() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    int port() const { return m_port; }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_port); }
+    double loadMs() const { return m_loadMs; } // from the start to the start line
+    // VmHWM: the highest resident set size the process has had.
+    double peakMb() const {
+        QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        return -1;
+    }
+
+private:
+    QProcess m_process;
+    int m_port = 0;
+    double m_loadMs = 0;
+};
+
+// Nearest-rank percentile.
+inline double percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    const auto rank = size_t(std::ceil(p * double(values.size())));
+    return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
+}
