@@ -13,7 +13,12 @@
 
 #include <array>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -28,6 +33,87 @@ constexpr qsizetype kHeaderBufferBytes = 1024;
 // Yielding to the event loop after every 1 KB block would dominate a fast loopback transfer,
 // so the loop yields whenever this much time has passed (and whenever it waits for data).
 constexpr qint64 kYieldIntervalMs = 2;
+
+// The staged file is made durable before the install journal relies on it. Starting the disk
+// writes every few megabytes lets them run during the download, so the final fsync is short.
+constexpr qint64 kWritebackBytes = 8 * 1024 * 1024;
+
+void startWriteback(QFileDevice& file, qint64 from, qint64 to) {
+#ifdef SYNC_FILE_RANGE_WRITE
+    if (file.flush())
+        ::sync_file_range(file.handle(), from, to - from, SYNC_FILE_RANGE_WRITE);
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(from);
+    Q_UNUSED(to);
+#endif
+}
+
+// SHA-256 runs at about the speed of a loopback download, so it runs on a thread of its own
+// beside the transfer. A few megabytes wait for it at most: memory stays bounded.
+class BackgroundSha256 {
+public:
+    BackgroundSha256()
+        : m_worker([this] { run(); }) {}
+    ~BackgroundSha256() { finish(); }
+
+    void add(const char* data, qsizetype size) {
+        m_pending.append(data, size);
+        if (m_pending.size() >= kChunkBytes)
+            handOver();
+    }
+    QByteArray result() {
+        handOver();
+        finish();
+        return m_hash.result();
+    }
+
+private:
+    static constexpr qsizetype kChunkBytes = 1024 * 1024;
+    static constexpr size_t kMaxQueued = 4;
+
+    void handOver() {
+        if (m_pending.isEmpty())
+            return;
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_queue.size() < kMaxQueued; });
+        m_queue.push_back(std::move(m_pending));
+        m_pending = QByteArray();
+        m_changed.notify_all();
+    }
+    void finish() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_changed.notify_all();
+        if (m_worker.joinable())
+            m_worker.join();
+    }
+    void run() {
+        for (;;) {
+            QByteArray chunk;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return m_done || !m_queue.empty(); });
+                if (m_queue.empty())
+                    return;
+                chunk = std::move(m_queue.front());
+                m_queue.pop_front();
+            }
+            m_changed.notify_all();
+            m_hash.add(chunk.constData(), chunk.size());
+        }
+    }
+
+    release::Sha256 m_hash; // touched by the worker until it is joined
+    QByteArray m_pending;
+    std::deque<QByteArray> m_queue;
+    bool m_done = false;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::thread m_worker; // last: starts once everything above exists
+};
 
 QFileDevice::Permissions newFilePermissions() {
     return QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
@@ -228,8 +314,9 @@ void DownLoad::StartDownLoad() {
     }
 
     char block[kBlockBytes];
-    release::Sha256 hash; // of what is written, so verifying needs no second read
+    BackgroundSha256 hash; // of what is written, so verifying needs no second read
     qint64 total = 0;
+    qint64 writtenBack = 0;
     bool ended = false;
     QElapsedTimer sinceYield;
     sinceYield.start();
@@ -253,6 +340,10 @@ void DownLoad::StartDownLoad() {
         }
         hash.add(block, n);
         total += n;
+        if (total - writtenBack >= kWritebackBytes) {
+            startWriteback(staging, writtenBack, total);
+            writtenBack = total;
+        }
         emit GetData(total);
         yield();
         if (n < kBlockBytes) {
