@@ -1,10 +1,8 @@
 #include "bannerbrowser.h"
 
-#include "silentpage.h"
+#include "firstpaint.h"
 #include "twips.h"
-
-#include <QTimer>
-#include <QWebEngineView>
+#include "webviews.h"
 
 namespace {
 constexpr int kOverhang = 30; // twips on every side
@@ -16,9 +14,8 @@ webbrowser::webbrowser(QWidget* parent)
 void webbrowser::createBrowser() {
     if (WebBrowser1)
         return;
-    WebBrowser1 = new QWebEngineView(this);
+    WebBrowser1 = createWebView(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser1->setPage(new SilentPage(WebBrowser1));
     WebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
     UserControl_Resize();
     WebBrowser1->show();
@@ -34,7 +31,7 @@ void webbrowser::UserControl_Resize() {
 
 void webbrowser::UserControl_Show() {
     if (WebBrowser1 && m_address.isValid())
-        WebBrowser1->setUrl(m_address);
+        setWebViewAddress(WebBrowser1, m_address);
 }
 
 void webbrowser::resizeEvent(QResizeEvent* event) {
@@ -44,8 +41,12 @@ void webbrowser::resizeEvent(QResizeEvent* event) {
 
 void webbrowser::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!WebBrowser1)
-        QTimer::singleShot(0, this, &webbrowser::createBrowser);
-    else
+    if (WebBrowser1) {
         UserControl_Show();
+    } else if (!m_waitingForPaint) {
+        // A zero timer would fire before the window's first expose: the engine's start-up
+        // (a tenth of a second) would then hold the window's first picture back.
+        m_waitingForPaint = true;
+        afterFirstPaint(this, [this] { createBrowser(); });
+    }
 }

@@ -1,11 +1,9 @@
 #include "form2.h"
 
 #include "picturebox.h"
-#include "silentpage.h"
 #include "skinbutton.h"
 #include "twips.h"
-
-#include <QWebEngineView>
+#include "webviews.h"
 
 namespace {
 constexpr int kClientWidth = 7440, kClientHeight = 6210;
@@ -30,14 +28,13 @@ Form2::Form2(QWidget* owner)
                             6120, 5520, 1200, 600),
             &SkinButton::Click, this, &Form2::RightCommand1_Click);
 
-    WebBrowser1 = new QWebEngineView(this);
+    WebBrowser1 = createWebView(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser1->setPage(new SilentPage(WebBrowser1));
     placeTwips(WebBrowser1, 0, 360, 7455, 5055);
 }
 
 void Form2::navigate(const QUrl& address) {
-    WebBrowser1->setUrl(address);
+    setWebViewAddress(WebBrowser1, address);
 }
 
 void Form2::LeftCommand1_Click() {

@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-class QWebEngineView;
 class SkinButton;
 
 // The detail window: a train's stop page in a silent browser under a banner picture. Modeless
@@ -13,12 +12,12 @@ public:
     explicit Form2(QWidget* owner);
 
     void navigate(const QUrl& address);
-    QWebEngineView* browser() const { return WebBrowser1; }
+    QWidget* browser() const { return WebBrowser1; }
 
 public Q_SLOTS:
     void LeftCommand1_Click();
     void RightCommand1_Click();
 
 private:
-    QWebEngineView* WebBrowser1 = nullptr;
+    QWidget* WebBrowser1 = nullptr;
 };

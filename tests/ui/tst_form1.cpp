@@ -10,6 +10,7 @@
 #include "program.h"
 #include "skinbutton.h"
 #include "twips.h"
+#include "webviews.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -47,6 +48,7 @@ private Q_SLOTS:
     void tabsShowTheirOwnPictures_data();
     void tabsShowTheirOwnPictures();
     void firstShowIsLaidOutAndCentred();
+    void bannerBrowserShowsBannerPage();
     void loadSetsCaptionAndStartsTimer2();
     void resizeKeepsMinimumAndListsTogether();
     void trainQueryFillsListAndStatus();
@@ -206,6 +208,18 @@ void Form1Test::tabsShowTheirOwnPictures() {
         QCOMPARE(in(picture2, "Text1[1]")->isVisibleTo(picture2), pictures[1]);
     for (QWidget* piece : skin->findChildren<QWidget*>())
         QVERIFY2(piece->isVisible(), qPrintable(piece->objectName()));
+}
+
+// The banner's browser comes after the first paint, from the web module: once there it must be
+// a real browser on the banner page, inside the banner control.
+void Form1Test::bannerBrowserShowsBannerPage() {
+    QWidget* banner = in(m_form.get(), "WebBrowser1");
+    QVERIFY(banner);
+    QWidget* browser = nullptr;
+    QTRY_VERIFY((browser = in(banner, "WebBrowser1")));
+    QCOMPARE(browser->metaObject()->className(), "QWebEngineView");
+    QCOMPARE(webViewAddress(browser), QUrl(Program::Services.banner));
+    QVERIFY(browser->isVisible());
 }
 
 void Form1Test::firstShowIsLaidOutAndCentred() {

@@ -13,6 +13,7 @@
 #include "program.h"
 #include "skinbutton.h"
 #include "twips.h"
+#include "webviews.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -21,7 +22,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QWebEngineView>
 
 #include <functional>
 
@@ -120,15 +120,18 @@ void QueryWindowsTest::doubleClickOpensOneDetailWindow() {
     Form2* detail = m_form->detailWindow();
     const QString first = m_form->listView(TrainList::ListView3)->topLevelItem(0)->text(1);
     QCOMPARE(detail->windowTitle(), first);
-    QTRY_VERIFY(
-        detail->browser()->url().toString().endsWith(QStringLiteral("show_train.asp?cc=") + first));
+    // A real browser, not the label that stands in when the web module cannot be loaded.
+    QCOMPARE(detail->browser()->metaObject()->className(), "QWebEngineView");
+    QTRY_VERIFY(webViewAddress(detail->browser())
+                    .toString()
+                    .endsWith(QStringLiteral("show_train.asp?cc=") + first));
 
     selectRow(TrainList::ListView3, 1);
     m_form->ListView3_DblClick();
     const QString second = m_form->listView(TrainList::ListView3)->topLevelItem(1)->text(1);
     QCOMPARE(m_form->detailWindow(), detail); // the same window, renavigated
     QCOMPARE(detail->windowTitle(), second);
-    QVERIFY(detail->browser()->url().toString().endsWith(QStringLiteral("cc=") + second));
+    QVERIFY(webViewAddress(detail->browser()).toString().endsWith(QStringLiteral("cc=") + second));
     QVERIFY(detail->isVisible());
 }
 
