@@ -5,20 +5,21 @@
 
 namespace {
 
-QString keyOf(HistoryKind kind) {
-    switch (kind) {
-    case HistoryKind::Train:
-        return QStringLiteral("history/train");
-    case HistoryKind::Between:
-        return QStringLiteral("history/between");
-    case HistoryKind::Station:
-        return QStringLiteral("history/station");
-    }
-    return {};
+QString keyOf(QueryKind kind) {
+    return QStringLiteral("history/") + queryName(kind);
 }
 
-qsizetype textCount(HistoryKind kind) {
-    return kind == HistoryKind::Between ? 2 : 1;
+// How many texts an entry of the kind has; 0 for the kinds not kept.
+qsizetype textCount(QueryKind kind) {
+    switch (kind) {
+    case QueryKind::Train:
+    case QueryKind::Station:
+        return 1;
+    case QueryKind::Between:
+        return 2;
+    default:
+        return 0;
+    }
 }
 
 // One entry is one string in the settings file; the texts of a pair are joined by a tab,
@@ -38,7 +39,7 @@ QString QueryHistory::defaultFile() {
            QStringLiteral("/history.ini");
 }
 
-QList<QStringList> QueryHistory::entries(HistoryKind kind) const {
+QList<QStringList> QueryHistory::entries(QueryKind kind) const {
     const QSettings settings(m_file, QSettings::IniFormat);
     QList<QStringList> result;
     for (const QString& stored : settings.value(keyOf(kind)).toStringList()) {
@@ -51,8 +52,8 @@ QList<QStringList> QueryHistory::entries(HistoryKind kind) const {
     return result;
 }
 
-void QueryHistory::add(HistoryKind kind, const QStringList& texts) {
-    if (texts.size() != textCount(kind) || texts.contains(QString()))
+void QueryHistory::add(QueryKind kind, const QStringList& texts) {
+    if (texts.isEmpty() || texts.size() != textCount(kind) || texts.contains(QString()))
         return;
     for (const QString& text : texts) {
         if (text.contains(kSeparator))

@@ -1,15 +1,14 @@
 #pragma once
 
+#include "queries.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-// The queries a user ran lately, per kind, newest first; the boxes offer them again.
-enum class HistoryKind {
-    Train,   // one text: the train number
-    Between, // two texts: departure and arrival station
-    Station, // one text: the station
-};
+// The queries a user ran lately, per kind, newest first; the boxes offer them again. Kept are
+// train queries (one text, the number), station-to-station queries (two texts) and station
+// queries (one text); the other kinds are not.
 
 // Kept through QSettings in an INI file of the user's configuration folder (never beside the
 // program in system.ini). Every change is written at once, so a crash loses nothing.
@@ -22,10 +21,10 @@ public:
     static QString defaultFile();
     QString file() const { return m_file; }
 
-    QList<QStringList> entries(HistoryKind kind) const;
+    QList<QStringList> entries(QueryKind kind) const;
     // Puts `texts` first; an equal earlier entry goes, and only the newest kLimit stay.
     // Entries with an empty text are not kept.
-    void add(HistoryKind kind, const QStringList& texts);
+    void add(QueryKind kind, const QStringList& texts);
 
     static constexpr qsizetype kLimit = 10;
 

@@ -8,6 +8,8 @@ namespace {
 
 constexpr int kNumberColumn = 1;
 constexpr int kDepartureColumn = 6;
+// The first letters of the numbers, in the order of TrainClass; any other is TrainClass::Other.
+constexpr QStringView kClassLetters = u"GCDZTK";
 
 } // namespace
 
@@ -15,15 +17,13 @@ TrainClass trainClassOf(QStringView number) {
     const QStringView trimmed = number.trimmed();
     if (trimmed.isEmpty())
         return TrainClass::Other;
-    // The letters in the order of TrainClass.
-    const qsizetype at = QStringView(u"GCDZTK").indexOf(trimmed.front().toUpper());
+    const qsizetype at = kClassLetters.indexOf(trimmed.front().toUpper());
     return at < 0 ? TrainClass::Other : TrainClass(at);
 }
 
 QString trainClassLabel(TrainClass trainClass) {
-    static const char16_t* const labels[kTrainClassCount] = {u"G", u"C", u"D",   u"Z",
-                                                             u"T", u"K", u"其他"};
-    return QString::fromUtf16(labels[int(trainClass)]);
+    return trainClass == TrainClass::Other ? QStringLiteral("其他")
+                                           : QString(kClassLetters[int(trainClass)]);
 }
 
 bool RowFilter::isOpen() const {

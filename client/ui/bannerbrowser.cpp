@@ -43,10 +43,10 @@ void webbrowser::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (WebBrowser1) {
         UserControl_Show();
-    } else if (!m_waitingForPaint) {
+    } else {
         // A zero timer would fire before the window's first expose: the engine's start-up
-        // (a tenth of a second) would then hold the window's first picture back.
-        m_waitingForPaint = true;
+        // (a tenth of a second) would then hold the window's first picture back. A second
+        // show before that paint only asks again, and createBrowser() makes one browser.
         afterFirstPaint(this, [this] { createBrowser(); });
     }
 }

@@ -27,5 +27,4 @@ private:
 
     QUrl m_address;
     QWidget* WebBrowser1 = nullptr;
-    bool m_waitingForPaint = false;
 };

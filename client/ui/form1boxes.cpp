@@ -45,17 +45,17 @@ QList<Suggestion> Form1::suggest(QLineEdit* box, const QString& text) const {
     // An empty box offers what was asked lately.
     const bool between = Text1[1]->isVisibleTo(Picture2);
     if (box == Text3) {
-        for (const QStringList& e : m_history.entries(HistoryKind::Train))
+        for (const QStringList& e : m_history.entries(QueryKind::Train))
             out.append({e[0], e});
     } else if (box == Text1[0] && between) {
-        for (const QStringList& e : m_history.entries(HistoryKind::Between))
+        for (const QStringList& e : m_history.entries(QueryKind::Between))
             out.append({e[0] + QStringLiteral(" → ") + e[1], e});
     } else if (box == Text1[0]) {
-        for (const QStringList& e : m_history.entries(HistoryKind::Station))
+        for (const QStringList& e : m_history.entries(QueryKind::Station))
             out.append({e[0], e});
     } else {
         QStringList seen;
-        for (const QStringList& e : m_history.entries(HistoryKind::Between)) {
+        for (const QStringList& e : m_history.entries(QueryKind::Between)) {
             if (!seen.contains(e[1])) {
                 seen << e[1];
                 out.append({e[1], {e[1]}});
@@ -68,13 +68,13 @@ QList<Suggestion> Form1::suggest(QLineEdit* box, const QString& text) const {
 void Form1::remember(QueryKind kind) {
     switch (kind) {
     case QueryKind::Train:
-        m_history.add(HistoryKind::Train, {Text3->text()});
+        m_history.add(kind, {Text3->text()});
         break;
     case QueryKind::Between:
-        m_history.add(HistoryKind::Between, {Text1[0]->text(), Text1[1]->text()});
+        m_history.add(kind, {Text1[0]->text(), Text1[1]->text()});
         break;
     case QueryKind::Station:
-        m_history.add(HistoryKind::Station, {Text1[0]->text()});
+        m_history.add(kind, {Text1[0]->text()});
         break;
     default:
         break;

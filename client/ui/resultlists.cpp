@@ -15,6 +15,17 @@ QStringList cellsOf(const QTreeWidgetItem* item) {
     return cells;
 }
 
+// The cells of the rows `keep` takes, in the list's order.
+template <typename Keep> QList<QStringList> rowsWhere(const QTreeWidget* view, Keep keep) {
+    QList<QStringList> rows;
+    for (int i = 0; i < view->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = view->topLevelItem(i);
+        if (keep(item))
+            rows << cellsOf(item);
+    }
+    return rows;
+}
+
 } // namespace
 
 ResultItem::ResultItem(TrainList list, const QStringList& cells, const StationIndex* stations)
@@ -34,23 +45,12 @@ bool ResultItem::operator<(const QTreeWidgetItem& other) const {
 }
 
 QList<QStringList> rowsOnView(const QTreeWidget* view) {
-    QList<QStringList> rows;
-    for (int i = 0; i < view->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = view->topLevelItem(i);
-        if (!item->isHidden())
-            rows << cellsOf(item);
-    }
-    return rows;
+    return rowsWhere(view, [](const QTreeWidgetItem* item) { return !item->isHidden(); });
 }
 
 QList<QStringList> selectedRows(const QTreeWidget* view) {
-    QList<QStringList> rows;
-    for (int i = 0; i < view->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = view->topLevelItem(i);
-        if (item->isSelected() && !item->isHidden())
-            rows << cellsOf(item);
-    }
-    return rows;
+    return rowsWhere(
+        view, [](const QTreeWidgetItem* item) { return item->isSelected() && !item->isHidden(); });
 }
 
 qsizetype applyFilter(QTreeWidget* view, const RowFilter& filter) {

@@ -15,21 +15,21 @@ void QueryHistoryTest::keepsTenDistinctNewestFirst() {
     QTemporaryDir dir;
     QueryHistory history(dir.filePath(QStringLiteral("history.ini")));
     for (int i = 0; i < 12; ++i)
-        history.add(HistoryKind::Train, {QStringLiteral("K%1").arg(i)});
-    history.add(HistoryKind::Train, {QStringLiteral("K5")}); // again: moves to the front
-    history.add(HistoryKind::Train, {QString()});
-    history.add(HistoryKind::Between, {QStringLiteral("西安"), QStringLiteral("北京北")});
-    history.add(HistoryKind::Between, {QStringLiteral("西安")}); // not a pair: not kept
+        history.add(QueryKind::Train, {QStringLiteral("K%1").arg(i)});
+    history.add(QueryKind::Train, {QStringLiteral("K5")}); // again: moves to the front
+    history.add(QueryKind::Train, {QString()});
+    history.add(QueryKind::Between, {QStringLiteral("西安"), QStringLiteral("北京北")});
+    history.add(QueryKind::Between, {QStringLiteral("西安")}); // not a pair: not kept
 
-    const QList<QStringList> trains = history.entries(HistoryKind::Train);
+    const QList<QStringList> trains = history.entries(QueryKind::Train);
     QCOMPARE(trains.size(), 10);
     QCOMPARE(trains[0], QStringList{"K5"});
     QCOMPARE(trains[1], QStringList{"K11"});
     QCOMPARE(trains.count(QStringList{"K5"}), 1);
     QVERIFY(!trains.contains(QStringList{"K1"})); // the oldest went
-    QCOMPARE(history.entries(HistoryKind::Between),
+    QCOMPARE(history.entries(QueryKind::Between),
              (QList<QStringList>{{QStringLiteral("西安"), QStringLiteral("北京北")}}));
-    QVERIFY(history.entries(HistoryKind::Station).isEmpty());
+    QVERIFY(history.entries(QueryKind::Station).isEmpty());
 }
 
 void QueryHistoryTest::survivesARestartInTheConfigFolder() {
@@ -39,9 +39,9 @@ void QueryHistoryTest::survivesARestartInTheConfigFolder() {
     const QString file = QueryHistory::defaultFile();
     QVERIFY(file.startsWith(config.path()));
     QVERIFY(!file.contains(QStringLiteral("system.ini")));
-    QueryHistory().add(HistoryKind::Station, {QStringLiteral("西安")});
+    QueryHistory().add(QueryKind::Station, {QStringLiteral("西安")});
     // A new store reads what the last run wrote.
-    QCOMPARE(QueryHistory().entries(HistoryKind::Station), QList<QStringList>{{"西安"}});
+    QCOMPARE(QueryHistory().entries(QueryKind::Station), QList<QStringList>{{"西安"}});
     qunsetenv("XDG_CONFIG_HOME");
 }
 
