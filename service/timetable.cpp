@@ -34,18 +34,6 @@ double kilometresBetween(const gtfs::Stop& a, const gtfs::Stop& b) {
     return 2 * earthRadiusKm * std::asin(std::min(1.0, std::sqrt(h)));
 }
 
-// Classes of Chinese train numbers: a letter, then digits.
-QString letterClass(const QString& number) {
-    static const QHash<QChar, QString> classes{
-        {u'G', QStringLiteral("高速动车")}, {u'C', QStringLiteral("城际")},
-        {u'D', QStringLiteral("动车组")},   {u'Z', QStringLiteral("直达特快")},
-        {u'T', QStringLiteral("特快")},     {u'K', QStringLiteral("快速")},
-    };
-    if (number.size() < 2 || !number[1].isDigit())
-        return {};
-    return classes.value(number[0].toUpper());
-}
-
 QString routeTypeClass(int type) {
     // The basic route types and the extended ones that mean the same kind.
     if (type == 2 || (type >= 100 && type < 200))
@@ -340,6 +328,17 @@ private:
 };
 
 } // namespace
+
+QString letterClass(const QString& number) {
+    static const QHash<QChar, QString> classes{
+        {u'G', QStringLiteral("高速动车")}, {u'C', QStringLiteral("城际")},
+        {u'D', QStringLiteral("动车组")},   {u'Z', QStringLiteral("直达特快")},
+        {u'T', QStringLiteral("特快")},     {u'K', QStringLiteral("快速")},
+    };
+    if (number.size() < 2 || !number[1].isDigit())
+        return {};
+    return classes.value(number[0].toUpper());
+}
 
 QString clockText(int minutes) {
     const int m = minutes % minutesPerDay;

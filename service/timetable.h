@@ -41,6 +41,8 @@ struct Train {
 // "HH:MM" of a clock time (minutes wrapped to one day) and of a duration (hours unbounded).
 QString clockText(int minutes);
 QString durationText(int minutes);
+// The class a train number's letter names ("G" 高速动车 …); empty for other numbers.
+QString letterClass(const QString& number);
 
 // What loading a feed found besides the trains.
 struct LoadReport {
