@@ -318,6 +318,8 @@ struct LiveSource::Impl {
                             : parsed.stations.isEmpty() ? QStringLiteral("答复中没有车站")
                                                         : QStringLiteral("答复中的车站少于上次");
         if (old > 0) {
+            // Kept as it is; the next try waits an hour rather than following every query.
+            stations.fetched = now.addSecs(3600 - std::chrono::seconds(stationListAge).count());
             std::fprintf(stderr, "quillon-service: station list not refreshed (%s); kept %d\n",
                          qPrintable(why), int(old));
             return {};
