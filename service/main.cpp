@@ -1,7 +1,6 @@
-#include "pages.h"
+#include "gtfs/gtfssource.h"
 #include "releasesignature.h"
 #include "server.h"
-#include "timetable.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -10,6 +9,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <pthread.h>
 #include <thread>
@@ -20,30 +20,6 @@ constexpr int defaultPort = 18730; // the port in the client's built-in service 
 
 void fail(const QString& message) {
     std::fprintf(stderr, "quillon-service: %s\n", qPrintable(message));
-}
-
-// The feed at path, or the built-in sample for an empty path, with what was skipped on
-// stderr.
-std::optional<Timetable> loadTimetable(const QString& path, QDate day, QString* error) {
-    if (path.isEmpty())
-        return Timetable::loadBuiltIn(error, day);
-    pages::setSampleTimetable(false);
-    LoadReport report;
-    std::optional<Timetable> data = Timetable::load(path, day, &report, error);
-    if (!data)
-        return data;
-    for (const QString& line : report.faults.summary())
-        fail(line);
-    if (data->trains().isEmpty()) {
-        const QString dayText = day.toString(QStringLiteral("yyyyMMdd"));
-        fail(report.coveredDates.isEmpty()
-                 ? QStringLiteral("no trains run on %1: the feed names no day of service")
-                       .arg(dayText)
-                 : QStringLiteral("no trains run on %1; the feed covers %2 (choose a day with "
-                                  "--date YYYYMMDD)")
-                       .arg(dayText, report.coveredDates));
-    }
-    return data;
 }
 
 // Signs with --signing-key, else with the build's own key when it is there; a release that
@@ -61,21 +37,18 @@ bool signRelease(Release& release, const QCommandLineParser& parser, QString* er
     return key && signRelease(release, *key, error);
 }
 
-} // namespace
+// What the command line asks for.
+struct Options {
+    QString host;
+    int port = defaultPort;
+    QString source; // "sample" or "gtfs"
+    QString gtfsPath;
+    QDate pinnedDay; // invalid: today, at each request
+    QString releaseDir;
+};
 
-int main(int argc, char** argv) {
-    // Block the stop signals before any thread exists so every thread inherits the mask and
-    // only the waiter below receives them, outside signal-handler restrictions.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("quillon-service"));
-    QCommandLineParser parser;
+// Reads the command line; exits with 2 (after saying why) when it makes no sense.
+Options parseOptions(QCoreApplication& app, QCommandLineParser& parser) {
     parser.setApplicationDescription(
         QStringLiteral("Local timetable service: a GTFS feed, or the built-in sample."));
     parser.addHelpOption();
@@ -85,13 +58,20 @@ int main(int argc, char** argv) {
     const QCommandLineOption hostOption(QStringLiteral("host"),
                                         QStringLiteral("Address to listen on."),
                                         QStringLiteral("HOST"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption sourceOption(
+        QStringLiteral("source"),
+        QStringLiteral("Where the answers come from: sample (the built-in sample) or gtfs (the "
+                       "feed --gtfs names). Default: gtfs when --gtfs is given, else sample."),
+        QStringLiteral("KIND"));
     const QCommandLineOption gtfsOption(
         QStringLiteral("gtfs"),
         QStringLiteral("GTFS feed (folder or .zip) to serve instead of the built-in sample."),
         QStringLiteral("PATH"));
-    const QCommandLineOption dateOption(QStringLiteral("date"),
-                                        QStringLiteral("Service day to serve; default today."),
-                                        QStringLiteral("YYYYMMDD"));
+    const QCommandLineOption dateOption(
+        QStringLiteral("date"),
+        QStringLiteral("Day to answer for addresses without a /d/YYYYMMDD/ prefix; default: "
+                       "the current local date at each request."),
+        QStringLiteral("YYYYMMDD"));
     const QCommandLineOption releaseOption(
         QStringLiteral("release"),
         QStringLiteral("Release folder offered to the update check: version.txt, notes.txt and "
@@ -102,43 +82,80 @@ int main(int argc, char** argv) {
         QStringLiteral("Secret key (from quillon-keygen) that signs the release; default: the "
                        "build's own key."),
         QStringLiteral("FILE"));
-    parser.addOptions(
-        {portOption, hostOption, gtfsOption, dateOption, releaseOption, signingKeyOption});
+    parser.addOptions({portOption, hostOption, sourceOption, gtfsOption, dateOption, releaseOption,
+                       signingKeyOption});
     parser.process(app);
-    if (!parser.positionalArguments().isEmpty()) {
-        fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
-        return 2;
-    }
+    auto usage = [](const QString& message) {
+        fail(message);
+        std::exit(2);
+    };
+    if (!parser.positionalArguments().isEmpty())
+        usage(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
 
+    Options o;
     bool portOk = false;
-    const int port = parser.value(portOption).toInt(&portOk);
-    if (!portOk || port < 0 || port > 65535) {
-        fail(QStringLiteral("bad port \"%1\"").arg(parser.value(portOption)));
-        return 2;
-    }
-    const QString host = parser.value(hostOption);
-
-    QDate day = QDate::currentDate();
+    o.port = parser.value(portOption).toInt(&portOk);
+    if (!portOk || o.port < 0 || o.port > 65535)
+        usage(QStringLiteral("bad port \"%1\"").arg(parser.value(portOption)));
+    o.host = parser.value(hostOption);
+    o.gtfsPath = parser.value(gtfsOption);
+    o.source = parser.isSet(sourceOption) ? parser.value(sourceOption)
+               : parser.isSet(gtfsOption) ? QStringLiteral("gtfs")
+                                          : QStringLiteral("sample");
+    if (o.source != QLatin1String("sample") && o.source != QLatin1String("gtfs"))
+        usage(QStringLiteral("unknown source \"%1\" (sample or gtfs)").arg(o.source));
+    if (o.source == QLatin1String("gtfs") && !parser.isSet(gtfsOption))
+        usage(QStringLiteral("--source gtfs needs --gtfs PATH"));
+    if (o.source != QLatin1String("gtfs") && parser.isSet(gtfsOption))
+        usage(QStringLiteral("--gtfs serves a feed: it goes with --source gtfs"));
     if (parser.isSet(dateOption)) {
-        day = QDate::fromString(parser.value(dateOption), QStringLiteral("yyyyMMdd"));
-        if (!day.isValid()) {
-            fail(QStringLiteral("bad date \"%1\" (expected YYYYMMDD)")
-                     .arg(parser.value(dateOption)));
-            return 2;
-        }
+        o.pinnedDay = QDate::fromString(parser.value(dateOption), QStringLiteral("yyyyMMdd"));
+        if (!o.pinnedDay.isValid())
+            usage(QStringLiteral("bad date \"%1\" (expected YYYYMMDD)")
+                      .arg(parser.value(dateOption)));
     }
+    o.releaseDir = parser.value(releaseOption);
+    return o;
+}
 
+// The source the options name, with what its feed skipped and the days it covers on stderr;
+// nullptr after saying why when it cannot be had.
+std::shared_ptr<source::TimetableSource> loadSource(const Options& o) {
     QString error;
-    std::optional<Timetable> data =
-        loadTimetable(parser.isSet(gtfsOption) ? parser.value(gtfsOption) : QString(), day, &error);
-    if (!data) {
+    std::unique_ptr<gtfs::GtfsSource> feed = o.source == QLatin1String("gtfs")
+                                                 ? gtfs::GtfsSource::open(o.gtfsPath, &error)
+                                                 : gtfs::GtfsSource::builtIn(&error);
+    if (!feed) {
         fail(error);
-        return 1;
+        return nullptr;
     }
+    if (o.pinnedDay.isValid())
+        feed->pinDay(o.pinnedDay);
+    if (feed->isSample())
+        return feed;
+    for (const QString& line : feed->faults().summary())
+        fail(line);
+    const source::DayRange range = feed->days();
+    const QDate day = feed->defaultDay();
+    if (!range.first.isValid())
+        fail(QStringLiteral("the feed names no day of service: every page will say so"));
+    else if (!range.contains(day))
+        fail(QStringLiteral("%1 is outside the feed, which covers %2; pages say so unless they "
+                            "ask for a day in it (/d/YYYYMMDD/, or --date)")
+                 .arg(day.toString(QStringLiteral("yyyyMMdd")), feed->coveredDates()));
+    else if (source::Failure why; !feed->timetable(day, &why))
+        fail(QStringLiteral("no trains run on %1; the feed covers %2 (%3)")
+                 .arg(day.toString(QStringLiteral("yyyyMMdd")), feed->coveredDates(), why.reason));
+    return feed;
+}
 
-    TimetableServer server(std::move(*data));
-    if (parser.isSet(releaseOption)) {
-        std::optional<Release> release = loadRelease(parser.value(releaseOption), &error);
+// Serves until SIGINT or SIGTERM; the process's exit code.
+int serve(const Options& o, std::shared_ptr<source::TimetableSource> source,
+          const QCommandLineParser& parser, const sigset_t& stopSignals) {
+    TimetableServer server(std::move(source));
+    QString error;
+    if (!o.releaseDir.isEmpty()) {
+        std::optional<Release> release = loadRelease(o.releaseDir, &error);
         if (!release) {
             fail(error);
             return 1;
@@ -149,9 +166,9 @@ int main(int argc, char** argv) {
         }
         server.setRelease(std::move(*release));
     }
-    const int bound = server.bind(host, port);
+    const int bound = server.bind(o.host, o.port);
     if (bound < 0) {
-        fail(QStringLiteral("cannot listen on %1 port %2").arg(host).arg(port));
+        fail(QStringLiteral("cannot listen on %1 port %2").arg(o.host).arg(o.port));
         return 1;
     }
 
@@ -164,7 +181,7 @@ int main(int argc, char** argv) {
     });
 
     const QString shownHost =
-        host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+        o.host.contains(QLatin1Char(':')) ? QLatin1Char('[') + o.host + QLatin1Char(']') : o.host;
     std::printf("quillon-service listening on http://%s:%d/\n", qPrintable(shownHost), bound);
     std::fflush(stdout);
 
@@ -173,4 +190,26 @@ int main(int argc, char** argv) {
         pthread_kill(waiter.native_handle(), SIGTERM);
     waiter.join();
     return served ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Block the stop signals before any thread exists so every thread inherits the mask and
+    // only the waiter in serve() receives them, outside signal-handler restrictions.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quillon-service"));
+    QCommandLineParser parser;
+    const Options options = parseOptions(app, parser);
+    std::shared_ptr<source::TimetableSource> source = loadSource(options);
+    if (!source)
+        return 1;
+    return serve(options, std::move(source), parser, stopSignals);
 }
