@@ -1,7 +1,7 @@
-#include "pages.h"
+#include "gtfs/gtfssource.h"
+#include "live/livesource.h"
 #include "releasesignature.h"
 #include "server.h"
-#include "timetable.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <pthread.h>
 #include <thread>
@@ -20,30 +21,6 @@ constexpr int defaultPort = 18730; // the port in the client's built-in service 
 
 void fail(const QString& message) {
     std::fprintf(stderr, "quillon-service: %s\n", qPrintable(message));
-}
-
-// The feed at path, or the built-in sample for an empty path, with what was skipped on
-// stderr.
-std::optional<Timetable> loadTimetable(const QString& path, QDate day, QString* error) {
-    if (path.isEmpty())
-        return Timetable::loadBuiltIn(error, day);
-    pages::setSampleTimetable(false);
-    LoadReport report;
-    std::optional<Timetable> data = Timetable::load(path, day, &report, error);
-    if (!data)
-        return data;
-    for (const QString& line : report.faults.summary())
-        fail(line);
-    if (data->trains().isEmpty()) {
-        const QString dayText = day.toString(QStringLiteral("yyyyMMdd"));
-        fail(report.coveredDates.isEmpty()
-                 ? QStringLiteral("no trains run on %1: the feed names no day of service")
-                       .arg(dayText)
-                 : QStringLiteral("no trains run on %1; the feed covers %2 (choose a day with "
-                                  "--date YYYYMMDD)")
-                       .arg(dayText, report.coveredDates));
-    }
-    return data;
 }
 
 // Signs with --signing-key, else with the build's own key when it is there; a release that
@@ -61,23 +38,23 @@ bool signRelease(Release& release, const QCommandLineParser& parser, QString* er
     return key && signRelease(release, *key, error);
 }
 
-} // namespace
+// What the command line asks for.
+struct Options {
+    QString host;
+    int port = defaultPort;
+    QString source; // "sample" or "gtfs"
+    QString gtfsPath;
+    QDate pinnedDay; // invalid: today, at each request
+    QString releaseDir;
+    live::LiveOptions live;
+    bool check = false; // ask the live site once per interface, print, end
+};
 
-int main(int argc, char** argv) {
-    // Block the stop signals before any thread exists so every thread inherits the mask and
-    // only the waiter below receives them, outside signal-handler restrictions.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("quillon-service"));
-    QCommandLineParser parser;
+// Reads the command line; exits with 2 (after saying why) when it makes no sense.
+Options parseOptions(QCoreApplication& app, QCommandLineParser& parser) {
     parser.setApplicationDescription(
-        QStringLiteral("Local timetable service: a GTFS feed, or the built-in sample."));
+        QStringLiteral("Local timetable service: a GTFS feed, the built-in sample, or the "
+                       "railway's official site read live (unofficial, read-only)."));
     parser.addHelpOption();
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("Port to listen on; 0 picks a free one."),
@@ -85,13 +62,21 @@ int main(int argc, char** argv) {
     const QCommandLineOption hostOption(QStringLiteral("host"),
                                         QStringLiteral("Address to listen on."),
                                         QStringLiteral("HOST"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption sourceOption(
+        QStringLiteral("source"),
+        QStringLiteral("Where the answers come from: sample (the built-in sample), gtfs (the "
+                       "feed --gtfs names) or live (the railway's official site, asked as users "
+                       "ask). Default: gtfs when --gtfs is given, else sample."),
+        QStringLiteral("KIND"));
     const QCommandLineOption gtfsOption(
         QStringLiteral("gtfs"),
         QStringLiteral("GTFS feed (folder or .zip) to serve instead of the built-in sample."),
         QStringLiteral("PATH"));
-    const QCommandLineOption dateOption(QStringLiteral("date"),
-                                        QStringLiteral("Service day to serve; default today."),
-                                        QStringLiteral("YYYYMMDD"));
+    const QCommandLineOption dateOption(
+        QStringLiteral("date"),
+        QStringLiteral("Day to answer for addresses without a /d/YYYYMMDD/ prefix; default: "
+                       "the current local date at each request."),
+        QStringLiteral("YYYYMMDD"));
     const QCommandLineOption releaseOption(
         QStringLiteral("release"),
         QStringLiteral("Release folder offered to the update check: version.txt, notes.txt and "
@@ -102,43 +87,113 @@ int main(int argc, char** argv) {
         QStringLiteral("Secret key (from quillon-keygen) that signs the release; default: the "
                        "build's own key."),
         QStringLiteral("FILE"));
-    parser.addOptions(
-        {portOption, hostOption, gtfsOption, dateOption, releaseOption, signingKeyOption});
+    const QCommandLineOption liveBaseOption(
+        QStringLiteral("live-base"),
+        QStringLiteral("Send the live source's requests for https://HOST/PATH to URL + "
+                       "HOST/PATH instead (a replay of the site, for tests)."),
+        QStringLiteral("URL"));
+    const QCommandLineOption checkOption(
+        QStringLiteral("check"),
+        QStringLiteral("With --source live: ask the site once per interface, print what works "
+                       "and end."));
+    QCommandLineOption intervalOption(QStringLiteral("live-interval-ms"),
+                                      QStringLiteral("Least time between two requests to the "
+                                                     "site."),
+                                      QStringLiteral("MS"), QStringLiteral("1000"));
+    // For benchmarks and tests against a replay; the real site is asked at most once a second.
+    intervalOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({portOption, hostOption, sourceOption, gtfsOption, dateOption, releaseOption,
+                       signingKeyOption, liveBaseOption, checkOption, intervalOption});
     parser.process(app);
-    if (!parser.positionalArguments().isEmpty()) {
-        fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
-        return 2;
-    }
+    auto usage = [](const QString& message) {
+        fail(message);
+        std::exit(2);
+    };
+    if (!parser.positionalArguments().isEmpty())
+        usage(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
 
+    Options o;
     bool portOk = false;
-    const int port = parser.value(portOption).toInt(&portOk);
-    if (!portOk || port < 0 || port > 65535) {
-        fail(QStringLiteral("bad port \"%1\"").arg(parser.value(portOption)));
-        return 2;
+    o.port = parser.value(portOption).toInt(&portOk);
+    if (!portOk || o.port < 0 || o.port > 65535)
+        usage(QStringLiteral("bad port \"%1\"").arg(parser.value(portOption)));
+    o.host = parser.value(hostOption);
+    o.gtfsPath = parser.value(gtfsOption);
+    o.source = parser.isSet(sourceOption) ? parser.value(sourceOption)
+               : parser.isSet(gtfsOption) ? QStringLiteral("gtfs")
+                                          : QStringLiteral("sample");
+    if (o.source != QLatin1String("sample") && o.source != QLatin1String("gtfs") &&
+        o.source != QLatin1String("live"))
+        usage(QStringLiteral("unknown source \"%1\" (sample, gtfs or live)").arg(o.source));
+    const bool live = o.source == QLatin1String("live");
+    if (!live && (parser.isSet(liveBaseOption) || parser.isSet(checkOption)))
+        usage(QStringLiteral("--live-base and --check go with --source live"));
+    if (live && parser.isSet(dateOption))
+        usage(QStringLiteral("--source live answers from today on; pick days with /d/YYYYMMDD/"));
+    o.check = parser.isSet(checkOption);
+    if (parser.isSet(liveBaseOption)) {
+        o.live.base = QUrl(parser.value(liveBaseOption), QUrl::StrictMode);
+        if (!o.live.base.isValid() || o.live.base.host().isEmpty())
+            usage(QStringLiteral("bad --live-base \"%1\"").arg(parser.value(liveBaseOption)));
     }
-    const QString host = parser.value(hostOption);
-
-    QDate day = QDate::currentDate();
+    bool intervalOk = false;
+    o.live.interval = std::chrono::milliseconds(parser.value(intervalOption).toInt(&intervalOk));
+    if (!intervalOk || o.live.interval.count() < 0)
+        usage(QStringLiteral("bad --live-interval-ms \"%1\"").arg(parser.value(intervalOption)));
+    if (o.source == QLatin1String("gtfs") && !parser.isSet(gtfsOption))
+        usage(QStringLiteral("--source gtfs needs --gtfs PATH"));
+    if (o.source != QLatin1String("gtfs") && parser.isSet(gtfsOption))
+        usage(QStringLiteral("--gtfs serves a feed: it goes with --source gtfs"));
     if (parser.isSet(dateOption)) {
-        day = QDate::fromString(parser.value(dateOption), QStringLiteral("yyyyMMdd"));
-        if (!day.isValid()) {
-            fail(QStringLiteral("bad date \"%1\" (expected YYYYMMDD)")
-                     .arg(parser.value(dateOption)));
-            return 2;
-        }
+        o.pinnedDay = QDate::fromString(parser.value(dateOption), QStringLiteral("yyyyMMdd"));
+        if (!o.pinnedDay.isValid())
+            usage(QStringLiteral("bad date \"%1\" (expected YYYYMMDD)")
+                      .arg(parser.value(dateOption)));
     }
+    o.releaseDir = parser.value(releaseOption);
+    return o;
+}
 
+// The source the options name, with what its feed skipped and the days it covers on stderr;
+// nullptr after saying why when it cannot be had.
+std::shared_ptr<source::TimetableSource> loadSource(const Options& o) {
+    if (o.source == QLatin1String("live"))
+        return std::make_shared<live::LiveSource>(o.live);
     QString error;
-    std::optional<Timetable> data =
-        loadTimetable(parser.isSet(gtfsOption) ? parser.value(gtfsOption) : QString(), day, &error);
-    if (!data) {
+    std::unique_ptr<gtfs::GtfsSource> feed = o.source == QLatin1String("gtfs")
+                                                 ? gtfs::GtfsSource::open(o.gtfsPath, &error)
+                                                 : gtfs::GtfsSource::builtIn(&error);
+    if (!feed) {
         fail(error);
-        return 1;
+        return nullptr;
     }
+    if (o.pinnedDay.isValid())
+        feed->pinDay(o.pinnedDay);
+    if (feed->isSample())
+        return feed;
+    for (const QString& line : feed->faults().summary())
+        fail(line);
+    const source::DayRange range = feed->days();
+    const QDate day = feed->defaultDay();
+    if (!range.first.isValid())
+        fail(QStringLiteral("the feed names no day of service: every page will say so"));
+    else if (!range.contains(day))
+        fail(QStringLiteral("%1 is outside the feed, which covers %2; pages say so unless they "
+                            "ask for a day in it (/d/YYYYMMDD/, or --date)")
+                 .arg(day.toString(QStringLiteral("yyyyMMdd")), feed->coveredDates()));
+    else if (source::Failure why; !feed->timetable(day, &why))
+        fail(QStringLiteral("no trains run on %1; the feed covers %2 (%3)")
+                 .arg(day.toString(QStringLiteral("yyyyMMdd")), feed->coveredDates(), why.reason));
+    return feed;
+}
 
-    TimetableServer server(std::move(*data));
-    if (parser.isSet(releaseOption)) {
-        std::optional<Release> release = loadRelease(parser.value(releaseOption), &error);
+// Serves until SIGINT or SIGTERM; the process's exit code.
+int serve(const Options& o, std::shared_ptr<source::TimetableSource> source,
+          const QCommandLineParser& parser, const sigset_t& stopSignals) {
+    TimetableServer server(std::move(source));
+    QString error;
+    if (!o.releaseDir.isEmpty()) {
+        std::optional<Release> release = loadRelease(o.releaseDir, &error);
         if (!release) {
             fail(error);
             return 1;
@@ -149,9 +204,9 @@ int main(int argc, char** argv) {
         }
         server.setRelease(std::move(*release));
     }
-    const int bound = server.bind(host, port);
+    const int bound = server.bind(o.host, o.port);
     if (bound < 0) {
-        fail(QStringLiteral("cannot listen on %1 port %2").arg(host).arg(port));
+        fail(QStringLiteral("cannot listen on %1 port %2").arg(o.host).arg(o.port));
         return 1;
     }
 
@@ -164,7 +219,7 @@ int main(int argc, char** argv) {
     });
 
     const QString shownHost =
-        host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+        o.host.contains(QLatin1Char(':')) ? QLatin1Char('[') + o.host + QLatin1Char(']') : o.host;
     std::printf("quillon-service listening on http://%s:%d/\n", qPrintable(shownHost), bound);
     std::fflush(stdout);
 
@@ -173,4 +228,34 @@ int main(int argc, char** argv) {
         pthread_kill(waiter.native_handle(), SIGTERM);
     waiter.join();
     return served ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Block the stop signals before any thread exists so every thread inherits the mask and
+    // only the waiter in serve() receives them, outside signal-handler restrictions.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quillon-service"));
+    QCommandLineParser parser;
+    const Options options = parseOptions(app, parser);
+    std::shared_ptr<source::TimetableSource> source = loadSource(options);
+    if (!source)
+        return 1;
+    if (options.check) {
+        bool allWork = true;
+        for (const QString& line : static_cast<live::LiveSource&>(*source).check()) {
+            std::printf("%s\n", qPrintable(line));
+            allWork = allWork && !line.contains(QLatin1String("FAILED"));
+        }
+        return allWork ? 0 : 1;
+    }
+    return serve(options, std::move(source), parser, stopSignals);
 }

@@ -157,9 +157,13 @@ QByteArray trainListPage(ListKind kind, const QString& heading, const QList<Trai
     return page(heading, body);
 }
 
-QByteArray messagePage(const QString& heading, const QString& message) {
-    return page(heading, QStringLiteral("<p class=\"msg\">") + escapeHtml(message) +
-                             QStringLiteral("</p>\n"));
+QByteArray messagePage(const QString& heading, const QString& message, const QString& reason) {
+    QString body =
+        QStringLiteral("<p class=\"msg\">") + escapeHtml(message) + QStringLiteral("</p>\n");
+    if (!reason.isEmpty())
+        body +=
+            QStringLiteral("<p class=\"reason\">") + escapeHtml(reason) + QStringLiteral("</p>\n");
+    return page(heading, body);
 }
 
 QByteArray transferPage(const QString& from, const QString& to, const QStringList& cities) {

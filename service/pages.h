@@ -31,7 +31,10 @@ QByteArray toGb(const QString& text);
 QString fromGb(const QByteArray& bytes);
 
 QByteArray trainListPage(ListKind kind, const QString& heading, const QList<TrainListRow>& rows);
-QByteArray messagePage(const QString& heading, const QString& message);
+// `reason`, when given, goes on a line of its own the client shows the user:
+// <p class="reason">…</p>.
+QByteArray messagePage(const QString& heading, const QString& message,
+                       const QString& reason = QString());
 QByteArray transferPage(const QString& from, const QString& to, const QStringList& cities);
 QByteArray notFoundPage();
 

@@ -7,6 +7,8 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 #include <httplib.h>
 
 #include <atomic>
@@ -80,47 +82,86 @@ QString field(const httplib::Request& req, const char* name) {
     return pages::fromGb(QByteArray::fromStdString(req.get_param_value(name)));
 }
 
-QByteArray noTrainPage(const QString& heading) {
-    return pages::messagePage(heading, pages::noTrainPhrase);
+QByteArray noTrainPage(const QString& heading, const source::Failure& why = {}) {
+    return pages::messagePage(heading, pages::noTrainPhrase, why.reason);
 }
 
-QByteArray trainNumberAnswer(const Timetable& data, const QString& number) {
+QByteArray trainNumberAnswer(source::TimetableSource& src, QDate day, const QString& number) {
     const QString heading = QStringLiteral("车次 %1 的查询结果").arg(number);
-    const QList<TrainListRow> rows = data.trainsByNumber(number);
-    if (rows.isEmpty())
-        return noTrainPage(heading);
-    return pages::trainListPage(pages::ListKind::TrainNumber, heading, rows);
+    const auto answer = src.trainsByNumber(day, number);
+    if (answer.value.isEmpty())
+        return noTrainPage(heading, answer.failure);
+    return pages::trainListPage(pages::ListKind::TrainNumber, heading, answer.value);
 }
 
-QByteArray stationToStationAnswer(const Timetable& data, const QString& from, const QString& to) {
+QByteArray stationToStationAnswer(source::TimetableSource& src, QDate day, const QString& from,
+                                  const QString& to) {
     const QString heading = QStringLiteral("%1 到 %2 的列车").arg(from, to);
-    if (!data.hasStation(from))
+    const auto answer = src.trainsBetween(day, from, to);
+    if (answer.failure.isFailure())
+        return noTrainPage(heading, answer.failure);
+    using Outcome = source::Between::Outcome;
+    switch (answer.value.outcome) {
+    case Outcome::NoDeparture:
         return pages::messagePage(heading, pages::noDeparturePhrase);
-    if (!data.hasStation(to))
+    case Outcome::NoArrival:
         return pages::messagePage(heading, pages::noArrivalPhrase);
-    const QList<TrainListRow> rows = data.trainsBetween(from, to);
-    if (!rows.isEmpty())
-        return pages::trainListPage(pages::ListKind::Station, heading, rows);
-    const QStringList cities = data.transferCities(from, to);
-    if (!cities.isEmpty())
-        return pages::transferPage(from, to, cities);
+    case Outcome::Trains:
+        return pages::trainListPage(pages::ListKind::Station, heading, answer.value.rows);
+    case Outcome::Transfer:
+        return pages::transferPage(from, to, answer.value.cities);
+    case Outcome::NoTrain:
+        break;
+    }
     return noTrainPage(heading);
 }
 
-QByteArray stationAnswer(const Timetable& data, const QString& station) {
-    return pages::trainListPage(pages::ListKind::Station,
-                                QStringLiteral("经过 %1 的列车").arg(station),
-                                data.trainsAtStation(station));
+QByteArray stationAnswer(source::TimetableSource& src, QDate day, const QString& station) {
+    const QString heading = QStringLiteral("经过 %1 的列车").arg(station);
+    const auto answer = src.trainsAtStation(day, station);
+    if (answer.failure.isFailure())
+        return noTrainPage(heading, answer.failure);
+    return pages::trainListPage(pages::ListKind::Station, heading, answer.value);
 }
 
-QByteArray legAnswer(const Timetable& data, const std::optional<QString>& from,
+QByteArray legAnswer(source::TimetableSource& src, QDate day, const std::optional<QString>& from,
                      const QString& city) {
     const QString heading = from ? QStringLiteral("%1 到 %2 的列车").arg(*from, city)
                                  : QStringLiteral("到达 %1 的列车").arg(city);
-    const QList<TrainListRow> rows = data.legTrains(from.value_or(QString()), city);
-    if (rows.isEmpty())
-        return noTrainPage(heading);
-    return pages::trainListPage(pages::ListKind::Station, heading, rows);
+    const auto answer = src.legTrains(day, from.value_or(QString()), city);
+    if (answer.value.isEmpty())
+        return noTrainPage(heading, answer.failure);
+    return pages::trainListPage(pages::ListKind::Station, heading, answer.value);
+}
+
+QByteArray detailAnswer(source::TimetableSource& src, QDate day, const QString& number,
+                        bool framed) {
+    const auto answer = src.train(day, number);
+    if (!answer.value)
+        return pages::messagePage(QStringLiteral("列车详情"),
+                                  pages::missingParametersPhrase +
+                                      QStringLiteral("：没有车次 %1。").arg(number),
+                                  answer.failure.reason);
+    return framed ? pages::trainFramePage(*answer.value) : pages::trainStopsPage(*answer.value);
+}
+
+QByteArray fareAnswer(source::TimetableSource& src, QDate day, const QString& number) {
+    const auto train = src.train(day, number);
+    const auto fares = train.value ? src.fares(day, number) : decltype(src.fares(day, number)){};
+    if (!train.value || !fares.value)
+        return pages::messagePage(QStringLiteral("票价查询"), pages::noFarePhrase,
+                                  train.failure.isFailure() ? train.failure.reason
+                                                            : fares.failure.reason);
+    return pages::farePage(*train.value, fares.value->cells, fares.value->note);
+}
+
+// The day a "/d/YYYYMMDD/" prefix names; invalid for anything but eight digits of a real
+// date.
+QDate prefixDay(const std::string& text) {
+    if (text.size() != 8 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return {};
+    return QDate::fromString(QString::fromLatin1(text), QStringLiteral("yyyyMMdd"));
 }
 
 void setPage(httplib::Response& res, const QByteArray& page) {
@@ -131,15 +172,18 @@ void setPage(httplib::Response& res, const QByteArray& page) {
 } // namespace
 
 struct TimetableServer::Impl {
-    Timetable data;
+    std::shared_ptr<source::TimetableSource> source;
     Release release = installedRelease();
     SessionStore sessions;
     httplib::Server http;
     std::atomic<bool> serving{false};
     std::atomic<bool> stopRequested{false};
+    // stations.txt of the last days asked: the pinyin of every name is worth keeping.
+    std::mutex listMutex;
+    std::deque<std::pair<QDate, QByteArray>> stationLists;
 
-    explicit Impl(Timetable d)
-        : data(std::move(d)) {
+    explicit Impl(std::shared_ptr<source::TimetableSource> s)
+        : source(std::move(s)) {
         // Headers and body go out in separate writes; without this each answer waits for the
         // client's delayed acknowledgement.
         http.set_tcp_nodelay(true);
@@ -151,14 +195,31 @@ struct TimetableServer::Impl {
             const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
             return httplib::Server::HandlerResponse::Unhandled;
         });
-        http.Get(R"(/show_findresult\.asp)",
-                 [this](const httplib::Request& req, httplib::Response& res) { find(req, res); });
-        // The client completes station names from this list.
-        const QByteArray stationList = stationListPage(data.stations());
-        http.Get("/stations.txt", [stationList](const httplib::Request&, httplib::Response& res) {
-            res.set_content(stationList.constData(), size_t(stationList.size()),
-                            "text/plain; charset=gb2312");
-            res.set_header("Cache-Control", "no-cache");
+        // Every page of the timetable and fare services, for the default day or for the day
+        // of a "/d/YYYYMMDD/" prefix, which the client puts in front of its base address.
+        for (const char* page : dayPages) {
+            http.Get(std::string("/") + page,
+                     [this, page](const httplib::Request& req, httplib::Response& res) {
+                         answer(page, source->defaultDay(), req, res);
+                     });
+        }
+        http.Get(R"(/d/([^/]*)/(.*))", [this](const httplib::Request& req, httplib::Response& res) {
+            const QDate day = prefixDay(req.matches[1].str());
+            if (!day.isValid()) {
+                res.status = 400;
+                const QString text =
+                    QStringLiteral("地址中的日期“%1”无效：应为 8 位数字的年月日，"
+                                   "例如 /d/20261212/。")
+                        .arg(QString::fromStdString(req.matches[1].str().substr(0, 40)));
+                setPage(res, pages::messagePage(QStringLiteral("日期有误"), text, text));
+                return;
+            }
+            const std::string rest = req.matches[2].str();
+            for (const char* page : dayPages) {
+                if (rest == page)
+                    return answer(page, day, req, res);
+            }
+            res.status = 404;
         });
         http.Get("/banner.html", [](const httplib::Request&, httplib::Response& res) {
             setPage(res, pages::bannerPage());
@@ -166,17 +227,6 @@ struct TimetableServer::Impl {
         http.Get("/portal.html", [](const httplib::Request&, httplib::Response& res) {
             setPage(res, pages::portalPage());
         });
-        // The detail links of the train lists, and the fare service under its own base.
-        http.Get("/train.asp", [this](const httplib::Request& req, httplib::Response& res) {
-            setPage(res, pages::trainDetailAnswer(data, field(req, "cc"), true));
-        });
-        http.Get("/show_train.asp", [this](const httplib::Request& req, httplib::Response& res) {
-            setPage(res, pages::trainDetailAnswer(data, field(req, "cc"), false));
-        });
-        http.Get("/fare/chaxun/resultc.asp",
-                 [this](const httplib::Request& req, httplib::Response& res) {
-                     setPage(res, pages::fareAnswer(data, field(req, "txtcheci")));
-                 });
         addUpdateRoutes(http, release);
         http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
             if (res.body.empty())
@@ -184,23 +234,65 @@ struct TimetableServer::Impl {
         });
     }
 
-    void find(const httplib::Request& req, httplib::Response& res) {
+    static constexpr const char* dayPages[] = {"show_findresult.asp", "stations.txt", "train.asp",
+                                               "show_train.asp", "fare/chaxun/resultc.asp"};
+
+    void answer(std::string_view page, QDate day, const httplib::Request& req,
+                httplib::Response& res) {
+        if (page == "show_findresult.asp")
+            find(day, req, res);
+        else if (page == "stations.txt")
+            stationList(day, res);
+        // The detail links of the train lists, and the fare service under its own base.
+        else if (page == "train.asp")
+            setPage(res, detailAnswer(*source, day, field(req, "cc"), true));
+        else if (page == "show_train.asp")
+            setPage(res, detailAnswer(*source, day, field(req, "cc"), false));
+        else
+            setPage(res, fareAnswer(*source, day, field(req, "txtcheci")));
+    }
+
+    // The client completes station names from this list; its header names the days the
+    // service answers.
+    void stationList(QDate day, httplib::Response& res) {
+        QByteArray list;
+        {
+            std::lock_guard lock(listMutex);
+            for (const auto& [d, bytes] : stationLists) {
+                if (d == day)
+                    list = bytes;
+            }
+        }
+        if (list.isEmpty()) {
+            const source::DayRange range = source->days();
+            list = stationListPage(source->stations(day).value, source->cities(day).value,
+                                   range.first, range.last);
+            std::lock_guard lock(listMutex);
+            stationLists.emplace_back(day, list);
+            if (stationLists.size() > 8)
+                stationLists.pop_front();
+        }
+        res.set_content(list.constData(), size_t(list.size()), "text/plain; charset=gb2312");
+        res.set_header("Cache-Control", "no-cache");
+    }
+
+    void find(QDate day, const httplib::Request& req, httplib::Response& res) {
         const QString type = field(req, "CX_Type");
         if (type == QLatin1String("CC")) {
-            setPage(res, trainNumberAnswer(data, field(req, "CC")));
+            setPage(res, trainNumberAnswer(*source, day, field(req, "CC")));
         } else if (type == QLatin1String("CZ")) {
-            setPage(res, stationAnswer(data, field(req, "CZ")));
+            setPage(res, stationAnswer(*source, day, field(req, "CZ")));
         } else if (type == QLatin1String("ZZ") && !req.has_param("FZ")) {
             // The transfer window's leg query: its departure is the one remembered below.
             const std::string id = cookieValue(req, sessionCookie);
             const std::optional<QString> from = id.empty() ? std::nullopt : sessions.departure(id);
-            setPage(res, legAnswer(data, from, field(req, "DZ")));
+            setPage(res, legAnswer(*source, day, from, field(req, "DZ")));
         } else if (type == QLatin1String("ZZ")) {
             const QString from = field(req, "FZ");
             const std::string id = sessions.remember(cookieValue(req, sessionCookie), from);
             res.set_header("Set-Cookie",
                            std::string(sessionCookie) + "=" + id + "; Path=/; HttpOnly");
-            setPage(res, stationToStationAnswer(data, from, field(req, "DZ")));
+            setPage(res, stationToStationAnswer(*source, day, from, field(req, "DZ")));
         } else {
             res.status = 400;
             setPage(res, pages::messagePage(QStringLiteral("查询结果"),
@@ -209,8 +301,13 @@ struct TimetableServer::Impl {
     }
 };
 
+TimetableServer::TimetableServer(std::shared_ptr<source::TimetableSource> source) {
+    pages::setSampleTimetable(source->isSample());
+    d = std::make_unique<Impl>(std::move(source));
+}
+
 TimetableServer::TimetableServer(Timetable data)
-    : d(std::make_unique<Impl>(std::move(data))) {}
+    : d(std::make_unique<Impl>(std::make_shared<source::FixedTimetable>(std::move(data)))) {}
 
 TimetableServer::~TimetableServer() {
     stop();

@@ -1,16 +1,20 @@
 #pragma once
 
-#include "timetable.h"
 #include "release.h"
+#include "source.h"
+#include "timetable.h"
 
 #include <QString>
 
 #include <memory>
 
-// The timetable service over HTTP. Answers are built from a read-only Timetable, so the
-// server's worker threads share it without locking; only the session table is guarded.
+// The timetable service over HTTP. Answers come from a TimetableSource, for the source's
+// default day or for the day a "/d/YYYYMMDD/" prefix before any page names; the source is
+// asked from several worker threads at once.
 class TimetableServer {
 public:
+    explicit TimetableServer(std::shared_ptr<source::TimetableSource> source);
+    // One timetable served for every day.
     explicit TimetableServer(Timetable data);
     ~TimetableServer();
     TimetableServer(const TimetableServer&) = delete;

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 // Where the pages' answers come from: a GTFS timetable, or a live source. The page writers
@@ -70,6 +71,49 @@ public:
     // The train with this number on that day with its stops; no value when there is none.
     virtual Answer<std::optional<Train>> train(QDate day, const QString& number) = 0;
     virtual Answer<std::optional<FareTable>> fares(QDate day, const QString& number) = 0;
+    // Names that stand for several stations (北京 for 北京西, 北京南 ...), for the station
+    // list; none unless the source knows cities.
+    virtual Answer<QList<CityEntry>> cities(QDate) { return {}; }
+};
+
+} // namespace source
+
+namespace source {
+
+// A source whose answers come from one built Timetable per day: the per-day questions are
+// answered here, the days' timetables by the subclass.
+class TimetableDays : public TimetableSource {
+public:
+    // The day's timetable, or nullptr with `why` saying in words for the user why there is
+    // none (a day the feed does not cover, a day on which nothing runs ...).
+    virtual std::shared_ptr<const Timetable> timetable(QDate day, Failure* why) = 0;
+
+    Answer<QList<StationListEntry>> stations(QDate day) override;
+    Answer<QList<TrainListRow>> trainsByNumber(QDate day, const QString& text) override;
+    Answer<Between> trainsBetween(QDate day, const QString& from, const QString& to) override;
+    Answer<QList<TrainListRow>> trainsAtStation(QDate day, const QString& station) override;
+    Answer<QList<TrainListRow>> legTrains(QDate day, const QString& from,
+                                          const QString& city) override;
+    Answer<std::optional<Train>> train(QDate day, const QString& number) override;
+    Answer<std::optional<FareTable>> fares(QDate day, const QString& number) override;
+    Answer<QList<CityEntry>> cities(QDate day) override;
+};
+
+// One timetable for every day: what the service served before it knew days, and what tests
+// that need no calendar use.
+class FixedTimetable : public TimetableDays {
+public:
+    explicit FixedTimetable(Timetable data, bool sample = false)
+        : m_data(std::make_shared<const Timetable>(std::move(data)))
+        , m_sample(sample) {}
+    DayRange days() const override { return {}; }
+    QDate defaultDay() const override { return QDate::currentDate(); }
+    bool isSample() const override { return m_sample; }
+    std::shared_ptr<const Timetable> timetable(QDate, Failure*) override { return m_data; }
+
+private:
+    std::shared_ptr<const Timetable> m_data;
+    bool m_sample;
 };
 
 } // namespace source

@@ -19,7 +19,8 @@ QString oneField(QString text) {
 
 } // namespace
 
-QByteArray stationListPage(const QList<StationListEntry>& entries) {
+QByteArray stationListPage(const QList<StationListEntry>& entries, const QList<CityEntry>& cities,
+                           QDate first, QDate last) {
     // Keyed by code points, so the order is code-point order even beyond the BMP.
     std::map<std::u32string, StationListEntry> byName;
     for (const StationListEntry& entry : entries) {
@@ -37,7 +38,21 @@ QByteArray stationListPage(const QList<StationListEntry>& entries) {
         }
     }
 
-    QString text = QStringLiteral("# name\tpinyin\tinitials\ttrains\n");
+    QString text = QStringLiteral("# name\tpinyin\tinitials\ttrains");
+    if (first.isValid() && last.isValid())
+        text += QStringLiteral("\tdates ") + first.toString(QStringLiteral("yyyyMMdd")) + u' ' +
+                last.toString(QStringLiteral("yyyyMMdd"));
+    text += u'\n';
+    for (const CityEntry& city : cities) {
+        const QString name = oneField(city.name);
+        const pinyin::Reading reading = pinyin::of(name);
+        QStringList stations;
+        for (const QString& s : city.stations)
+            stations << oneField(s).replace(u' ', QChar(0x3000));
+        text += QStringLiteral("#city\t") + name + u'\t' + reading.full + u'\t' + reading.initials +
+                u'\t' + QString::number(std::max(city.trains, 0)) + u'\t' + stations.join(u' ') +
+                u'\n';
+    }
     for (const auto& [key, entry] : byName) {
         const pinyin::Reading reading = entry.latin.trimmed().isEmpty()
                                             ? pinyin::of(entry.name)

@@ -2,10 +2,11 @@
 
 #include "gtfs/calendar.h"
 #include "gtfs/feed.h"
-
-#include <QtMath>
+#include "gtfs/timetablebuilder.h"
 
 #include <algorithm>
+#include <QSet>
+
 #include <cmath>
 #include <mutex>
 #include <unordered_map>
@@ -20,34 +21,6 @@ static void registerSampleData() {
 namespace {
 
 constexpr int minutesPerDay = 24 * 60;
-// Frequencies multiply trips; past this many calls further runs are skipped, so a feed
-// cannot make the model grow without bound.
-constexpr qsizetype maxCalls = 4'000'000;
-constexpr int maxRunsPerPeriod = 2 * minutesPerDay;
-
-double kilometresBetween(const gtfs::Stop& a, const gtfs::Stop& b) {
-    constexpr double earthRadiusKm = 6371.0088;
-    const double lat1 = qDegreesToRadians(a.lat), lat2 = qDegreesToRadians(b.lat);
-    const double dLat = lat2 - lat1, dLon = qDegreesToRadians(b.lon - a.lon);
-    const double h = std::sin(dLat / 2) * std::sin(dLat / 2) +
-                     std::cos(lat1) * std::cos(lat2) * std::sin(dLon / 2) * std::sin(dLon / 2);
-    return 2 * earthRadiusKm * std::asin(std::min(1.0, std::sqrt(h)));
-}
-
-QString routeTypeClass(int type) {
-    // The basic route types and the extended ones that mean the same kind.
-    if (type == 2 || (type >= 100 && type < 200))
-        return QStringLiteral("铁路");
-    if (type == 3 || (type >= 200 && type < 300) || (type >= 700 && type < 800))
-        return QStringLiteral("汽车");
-    if (type == 0 || (type >= 900 && type < 1000))
-        return QStringLiteral("有轨电车");
-    if (type == 1 || (type >= 400 && type < 500))
-        return QStringLiteral("地铁");
-    if (type == 4 || type == 1000 || type == 1200)
-        return QStringLiteral("轮渡");
-    return QStringLiteral("其他");
-}
 
 // Letters compared without case, runs of digits by value: G9 < G10 < G87 < K7.
 int compareNumbers(const QString& a, const QString& b) {
@@ -95,240 +68,9 @@ int arrivesAt(const TrainStop& s) {
     return s.arrival >= 0 ? s.arrival : s.departure;
 }
 
-// One timed call of a trip while it is being built, in seconds of the service day.
-struct TripCall {
-    int station;
-    int stop;
-    int arrival, departure; // both -1 for a call the feed gives no time
-    int line;
-};
-
-class TimetableBuilder {
-public:
-    TimetableBuilder(const gtfs::Feed& feed, gtfs::Faults& faults)
-        : m_feed(feed)
-        , m_faults(faults) {
-        mapStations();
-        for (size_t i = 0; i < feed.frequencies.size(); ++i)
-            m_frequencies[feed.frequencies[i].trip].push_back(&feed.frequencies[i]);
-    }
-
-    QStringList stationNames, stationLatin;
-    std::vector<int> stationOfStop;
-
-    void buildTrains(QDate day, QList<Train>& trains) {
-        const std::vector<bool> running = gtfs::servicesOn(m_feed, day);
-        std::vector<int> order(m_feed.stopTimes.size());
-        for (size_t i = 0; i < order.size(); ++i)
-            order[i] = int(i);
-        std::sort(order.begin(), order.end(), [&](int a, int b) {
-            const gtfs::StopTime &x = m_feed.stopTimes[size_t(a)], &y = m_feed.stopTimes[size_t(b)];
-            if (x.trip != y.trip)
-                return x.trip < y.trip;
-            if (x.sequence != y.sequence)
-                return x.sequence < y.sequence;
-            return x.line < y.line;
-        });
-        std::vector<int> callsOfTrip(m_feed.trips.size(), 0);
-        std::vector<TripCall> calls;
-        for (size_t i = 0; i < order.size();) {
-            const int trip = m_feed.stopTimes[size_t(order[i])].trip;
-            calls.clear();
-            int lastSequence = -1;
-            for (; i < order.size() && m_feed.stopTimes[size_t(order[i])].trip == trip; ++i)
-                addCall(m_feed.stopTimes[size_t(order[i])], lastSequence, calls);
-            interpolate(calls);
-            callsOfTrip[size_t(trip)] = int(calls.size());
-            const gtfs::Trip& t = m_feed.trips[size_t(trip)];
-            if (calls.size() >= 2 && running[size_t(t.service)])
-                addRuns(trip, calls, trains);
-        }
-        for (size_t trip = 0; trip < m_feed.trips.size(); ++trip) {
-            if (callsOfTrip[trip] < 2)
-                m_faults.add(QStringLiteral("trip with fewer than two timed stops"),
-                             gtfs::tripsTable, m_feed.trips[trip].line);
-        }
-    }
-
-private:
-    void mapStations() {
-        std::unordered_map<std::string, int> ids;
-        ids.reserve(m_feed.stops.size());
-        for (size_t i = 0; i < m_feed.stops.size(); ++i)
-            ids.emplace(m_feed.stops[i].id, int(i));
-        QHash<QString, int> byName;
-        stationOfStop.assign(m_feed.stops.size(), -1);
-        m_positionOfStop.assign(m_feed.stops.size(), -1);
-        for (size_t i = 0; i < m_feed.stops.size(); ++i) {
-            const gtfs::Stop& stop = m_feed.stops[i];
-            if (stop.type == gtfs::LocationType::Other)
-                continue;
-            size_t station = i;
-            if (stop.type == gtfs::LocationType::Platform && !stop.parentId.empty()) {
-                const auto parent = ids.find(stop.parentId);
-                if (parent != ids.end() &&
-                    m_feed.stops[size_t(parent->second)].type == gtfs::LocationType::Station)
-                    station = size_t(parent->second);
-            }
-            const gtfs::Stop& s = m_feed.stops[station];
-            const QString name =
-                Timetable::displayName(s.name.isEmpty() ? QString::fromStdString(s.id) : s.name);
-            auto it = byName.find(name);
-            if (it == byName.end()) {
-                it = byName.insert(name, int(stationNames.size()));
-                stationNames << name;
-                stationLatin << QString();
-            }
-            stationOfStop[i] = *it;
-            if (stationLatin[*it].isEmpty()) {
-                const auto latin = m_feed.latinNames.find(s.id);
-                if (latin != m_feed.latinNames.end())
-                    stationLatin[*it] = latin->second;
-            }
-            // A platform without a position is placed at its station.
-            m_positionOfStop[i] = stop.hasPosition ? int(i) : s.hasPosition ? int(station) : -1;
-        }
-    }
-
-    void addCall(const gtfs::StopTime& st, int& lastSequence, std::vector<TripCall>& calls) {
-        auto skip = [&](const char* kind) {
-            m_faults.add(QString::fromUtf8(kind), gtfs::stopTimesTable, st.line);
-        };
-        if (st.sequence == lastSequence)
-            return skip("duplicate stop_sequence");
-        lastSequence = st.sequence;
-        const int station = stationOfStop[size_t(st.stop)];
-        if (station < 0)
-            return skip("stop is an entrance or node");
-        // An empty arrival takes the departure, and the reverse.
-        const int arrival = st.arrival >= 0 ? st.arrival : st.departure;
-        const int departure = st.departure >= 0 ? st.departure : st.arrival;
-        if (arrival < 0) {
-            calls.push_back({station, st.stop, -1, -1, st.line});
-            return;
-        }
-        if (departure < arrival)
-            return skip("departure before arrival");
-        for (auto c = calls.rbegin(); c != calls.rend(); ++c) {
-            if (c->departure >= 0) {
-                if (arrival < c->departure)
-                    return skip("time before the previous stop");
-                break;
-            }
-        }
-        calls.push_back({station, st.stop, arrival, departure, st.line});
-    }
-
-    double distance(const TripCall& a, const TripCall& b) const {
-        const int p = m_positionOfStop[size_t(a.stop)], q = m_positionOfStop[size_t(b.stop)];
-        return p >= 0 && q >= 0
-                   ? kilometresBetween(m_feed.stops[size_t(p)], m_feed.stops[size_t(q)])
-                   : 0;
-    }
-
-    // Calls without times between timed ones get times in proportion to the distance (or to
-    // the number of stops when positions are missing); before the first or after the last
-    // timed call there is nothing to go by.
-    void interpolate(std::vector<TripCall>& calls) {
-        auto untimed = [](const TripCall& c) { return c.arrival < 0; };
-        while (!calls.empty() && (untimed(calls.front()) || untimed(calls.back()))) {
-            const TripCall& dropped = untimed(calls.front()) ? calls.front() : calls.back();
-            m_faults.add(QStringLiteral("stop time without a time"), gtfs::stopTimesTable,
-                         dropped.line);
-            calls.erase(untimed(calls.front()) ? calls.begin() : calls.end() - 1);
-        }
-        for (size_t i = 0; i + 1 < calls.size(); ++i) {
-            if (!untimed(calls[i + 1]))
-                continue;
-            size_t j = i + 1;
-            while (untimed(calls[j]))
-                ++j;
-            std::vector<double> along{0};
-            for (size_t k = i + 1; k <= j; ++k)
-                along.push_back(along.back() + distance(calls[k - 1], calls[k]));
-            const int from = calls[i].departure, span = calls[j].arrival - from;
-            for (size_t k = i + 1; k < j; ++k) {
-                const double share =
-                    along.back() > 0 ? along[k - i] / along.back() : double(k - i) / double(j - i);
-                calls[k].arrival = calls[k].departure = from + int(std::lround(span * share));
-            }
-            i = j - 1;
-        }
-    }
-
-    void addRuns(int trip, const std::vector<TripCall>& calls, QList<Train>& trains) {
-        const auto periods = m_frequencies.find(trip);
-        if (periods == m_frequencies.end())
-            return addTrain(trip, calls, 0, trains);
-        // The stop times only give offsets; each run starts at a multiple of the headway.
-        for (const gtfs::Frequency* f : periods->second) {
-            int runs = 0;
-            for (int start = f->start; start < f->end; start += f->headway) {
-                if (++runs > maxRunsPerPeriod || m_calls + qsizetype(calls.size()) > maxCalls) {
-                    m_faults.add(QStringLiteral("too many runs"), QStringLiteral("frequencies.txt"),
-                                 f->line);
-                    break;
-                }
-                addTrain(trip, calls, start - calls.front().departure, trains);
-            }
-        }
-    }
-
-    QString number(const gtfs::Trip& trip) const {
-        const gtfs::Route& route = m_feed.routes[size_t(trip.route)];
-        for (const QString* text : {&trip.shortName, &route.shortName, &route.longName}) {
-            if (!text->isEmpty())
-                return Timetable::displayName(*text);
-        }
-        return Timetable::displayName(QString::fromStdString(trip.id));
-    }
-
-    void addTrain(int trip, const std::vector<TripCall>& calls, int shift, QList<Train>& trains) {
-        if (m_calls + qsizetype(calls.size()) > maxCalls) {
-            m_faults.add(QStringLiteral("too many stops in the feed"), gtfs::tripsTable,
-                         m_feed.trips[size_t(trip)].line);
-            return;
-        }
-        m_calls += qsizetype(calls.size());
-        const gtfs::Trip& t = m_feed.trips[size_t(trip)];
-        Train train;
-        train.number = number(t);
-        train.trainClass = letterClass(train.number);
-        if (train.trainClass.isEmpty())
-            train.trainClass = routeTypeClass(m_feed.routes[size_t(t.route)].type);
-        train.stops.reserve(qsizetype(calls.size()));
-        // Minutes counted from midnight of the day the train sets off; seconds dropped.
-        const int setOff = (calls.front().departure + shift) / 60;
-        const int base = setOff / minutesPerDay * minutesPerDay;
-        double km = 0;
-        for (size_t k = 0; k < calls.size(); ++k) {
-            const TripCall& c = calls[k];
-            if (k > 0) {
-                const int a = m_positionOfStop[size_t(calls[k - 1].stop)];
-                const int b = m_positionOfStop[size_t(c.stop)];
-                if (a >= 0 && b >= 0)
-                    km += kilometresBetween(m_feed.stops[size_t(a)], m_feed.stops[size_t(b)]);
-            }
-            TrainStop stop;
-            stop.stationId = c.station;
-            stop.station = stationNames[c.station];
-            stop.arrival = k == 0 ? -1 : (c.arrival + shift) / 60 - base;
-            stop.departure = k + 1 == calls.size() ? -1 : (c.departure + shift) / 60 - base;
-            stop.km = int(std::lround(km));
-            train.stops.append(std::move(stop));
-        }
-        trains.append(std::move(train));
-    }
-
-    const gtfs::Feed& m_feed;
-    gtfs::Faults& m_faults;
-    std::vector<int> m_positionOfStop;
-    std::unordered_map<int, std::vector<const gtfs::Frequency*>> m_frequencies;
-    qsizetype m_calls = 0;
-};
-
 } // namespace
 
+// Classes of Chinese train numbers: a letter, then digits.
 QString letterClass(const QString& number) {
     static const QHash<QChar, QString> classes{
         {u'G', QStringLiteral("高速动车")}, {u'C', QStringLiteral("城际")},
@@ -368,13 +110,87 @@ QString Timetable::detailLink(const QString& number) {
 
 Timetable Timetable::build(const gtfs::Feed& feed, QDate day, gtfs::Faults* faults) {
     gtfs::Faults ignored;
-    TimetableBuilder builder(feed, faults ? *faults : ignored);
+    const gtfs::TimetableBuilder builder(feed, faults ? *faults : ignored);
+    QString error;
+    std::optional<QList<Train>> trains = builder.trainsOn(day, &error);
+    if (!trains && faults)
+        faults->add(error, QStringLiteral("frequencies.txt"), 0);
+    return fromTrains(trains.value_or(QList<Train>()), builder.stationNames(),
+                      builder.stationLatin());
+}
+
+Timetable Timetable::fromTrains(QList<Train> trains, QStringList stationNames,
+                                QStringList stationLatin, Cities cities) {
     Timetable t;
-    builder.buildTrains(day, t.m_trains);
-    t.m_stationNames = builder.stationNames;
-    t.m_stationLatin = builder.stationLatin;
+    t.m_trains = std::move(trains);
+    t.m_stationNames = std::move(stationNames);
+    t.m_stationLatin = std::move(stationLatin);
+    t.m_cities = cities.isEmpty() ? cityGroups(t.m_stationNames) : std::move(cities);
     t.buildIndexes();
     return t;
+}
+
+QString Timetable::builtInFeed() {
+    registerSampleData();
+    return QStringLiteral(":/quillon/feed");
+}
+
+namespace {
+
+bool isDirection(QChar c) {
+    return c == u'东' || c == u'西' || c == u'南' || c == u'北';
+}
+
+// What may follow a city's name in the name of one of its stations: a direction, "站", a
+// direction and "站", or (after a name that is itself a station) a two-character district
+// such as 虹桥 or 朝阳.
+bool citySuffix(QStringView rest, bool cityIsStation) {
+    if (rest == u"站" || (rest.size() == 1 && isDirection(rest[0])))
+        return true;
+    if (rest.size() == 2 && isDirection(rest[0]) && rest[1] == u'站')
+        return true;
+    return cityIsStation && rest.size() == 2;
+}
+
+} // namespace
+
+Timetable::Cities Timetable::cityGroups(const QStringList& stationNames) {
+    QHash<QString, int> ids;
+    for (qsizetype i = 0; i < stationNames.size(); ++i)
+        ids.insert(stationNames[i], int(i));
+    // Names a city may have: every station's, and a directional station's without its
+    // direction (北京西 names 北京 even when no station is called 北京).
+    QSet<QString> names;
+    for (const QString& n : stationNames) {
+        names.insert(n);
+        QStringView v(n);
+        if (v.endsWith(u'站'))
+            v.chop(1);
+        if (v.size() > 2 && isDirection(v.back()))
+            names.insert(v.chopped(1).toString());
+    }
+    Cities cities;
+    for (qsizetype i = 0; i < stationNames.size(); ++i) {
+        const QString& n = stationNames[i];
+        // The shortest city name that fits, so 北京西 goes to 北京, not to a 北京西 city.
+        for (qsizetype len = 2; len < n.size(); ++len) {
+            const QString city = n.left(len);
+            if (names.contains(city) && citySuffix(QStringView(n).mid(len), ids.contains(city))) {
+                cities[city].append(int(i));
+                break;
+            }
+        }
+    }
+    for (auto it = cities.begin(); it != cities.end();) {
+        const int self = ids.value(it.key(), -1);
+        if (self >= 0)
+            it->prepend(self);
+        if (it->size() < 2)
+            it = cities.erase(it);
+        else
+            ++it;
+    }
+    return cities;
 }
 
 std::optional<Timetable> Timetable::load(const QString& path, QDate day, LoadReport* report,
@@ -418,16 +234,8 @@ void Timetable::buildIndexes() {
         }
     }
     for (std::vector<Call>& calls : m_calls) {
-        std::sort(calls.begin(), calls.end(), [&](const Call& a, const Call& b) {
-            const Train &x = m_trains[a.train], &y = m_trains[b.train];
-            const int cx = leavesAt(x.stops[a.stop]) % minutesPerDay;
-            const int cy = leavesAt(y.stops[b.stop]) % minutesPerDay;
-            if (cx != cy)
-                return cx < cy;
-            if (const int c = compareNumbers(x.number, y.number); c != 0)
-                return c < 0;
-            return a.train < b.train;
-        });
+        std::sort(calls.begin(), calls.end(),
+                  [&](const Call& a, const Call& b) { return callBefore(a, b); });
     }
 
     m_numbers.clear();
@@ -445,8 +253,64 @@ void Timetable::buildIndexes() {
     });
 }
 
-int Timetable::stationId(const QString& name) const {
-    return m_stationIds.value(displayName(name), -1);
+QList<int> Timetable::stationIds(const QString& name) const {
+    const QString shown = displayName(name);
+    const auto city = m_cities.constFind(shown);
+    if (city != m_cities.constEnd())
+        return *city;
+    const int id = m_stationIds.value(shown, -1);
+    return id >= 0 ? QList<int>{id} : QList<int>{};
+}
+
+QList<CityEntry> Timetable::cities() const {
+    QList<CityEntry> list;
+    for (auto it = m_cities.constBegin(); it != m_cities.constEnd(); ++it) {
+        CityEntry city{it.key(), {}, 0};
+        for (int id : *it) {
+            const int trains = int(m_calls[size_t(id)].size());
+            if (trains > 0) {
+                city.stations << m_stationNames[id];
+                city.trains += trains;
+            }
+        }
+        if (city.stations.size() >= 2)
+            list.append(city);
+    }
+    std::sort(list.begin(), list.end(),
+              [](const CityEntry& a, const CityEntry& b) { return a.name < b.name; });
+    return list;
+}
+
+std::vector<Timetable::Call> Timetable::callsAt(const QList<int>& ids) const {
+    if (ids.size() == 1)
+        return m_calls[size_t(ids.front())];
+    // A train calling at two stations of a city counts once, at the first of them.
+    std::unordered_map<int, Call> first;
+    for (int id : ids) {
+        for (const Call& c : m_calls[size_t(id)]) {
+            auto [it, fresh] = first.try_emplace(c.train, c);
+            if (!fresh && c.stop < it->second.stop)
+                it->second = c;
+        }
+    }
+    std::vector<Call> calls;
+    calls.reserve(first.size());
+    for (const auto& entry : first)
+        calls.push_back(entry.second);
+    std::sort(calls.begin(), calls.end(),
+              [&](const Call& a, const Call& b) { return callBefore(a, b); });
+    return calls;
+}
+
+bool Timetable::callBefore(const Call& a, const Call& b) const {
+    const Train &x = m_trains[a.train], &y = m_trains[b.train];
+    const int cx = leavesAt(x.stops[a.stop]) % minutesPerDay;
+    const int cy = leavesAt(y.stops[b.stop]) % minutesPerDay;
+    if (cx != cy)
+        return cx < cy;
+    if (const int c = compareNumbers(x.number, y.number); c != 0)
+        return c < 0;
+    return a.train < b.train;
 }
 
 QList<StationListEntry> Timetable::stations() const {
@@ -462,9 +326,9 @@ QList<StationListEntry> Timetable::stations() const {
     return list;
 }
 
-int Timetable::firstCallAfter(const Train& train, int stop, int station) const {
+int Timetable::firstCallAfter(const Train& train, int stop, const QList<int>& stations) const {
     for (qsizetype k = stop + 1; k < train.stops.size(); ++k) {
-        if (train.stops[k].stationId == station)
+        if (stations.contains(train.stops[k].stationId))
             return int(k);
     }
     return -1;
@@ -511,11 +375,11 @@ QList<TrainListRow> Timetable::trainsByNumber(const QString& text) const {
 }
 
 QList<TrainListRow> Timetable::trainsBetween(const QString& from, const QString& to) const {
-    const int a = stationId(from), b = stationId(to);
+    const QList<int> a = stationIds(from), b = stationIds(to);
     QList<TrainListRow> rows;
-    if (a < 0 || b < 0)
+    if (a.isEmpty() || b.isEmpty())
         return rows;
-    for (const Call& c : m_calls[size_t(a)]) {
+    for (const Call& c : callsAt(a)) {
         const Train& train = m_trains[c.train];
         const int k = firstCallAfter(train, c.stop, b);
         if (k >= 0)
@@ -525,11 +389,9 @@ QList<TrainListRow> Timetable::trainsBetween(const QString& from, const QString&
 }
 
 QList<TrainListRow> Timetable::trainsAtStation(const QString& station) const {
-    const int s = stationId(station);
+    const QList<int> s = stationIds(station);
     QList<TrainListRow> rows;
-    if (s < 0)
-        return rows;
-    for (const Call& c : m_calls[size_t(s)]) {
+    for (const Call& c : s.isEmpty() ? std::vector<Call>() : callsAt(s)) {
         const Train& train = m_trains[c.train];
         rows.append(rowFor(train, c.stop, train.stops.size() - 1));
     }
@@ -537,27 +399,31 @@ QList<TrainListRow> Timetable::trainsAtStation(const QString& station) const {
 }
 
 QStringList Timetable::transferCities(const QString& from, const QString& to) const {
-    const int a = stationId(from), b = stationId(to);
-    if (a < 0 || b < 0 || a == b)
+    const QList<int> a = stationIds(from), b = stationIds(to);
+    if (a.isEmpty() || b.isEmpty())
         return {};
+    for (int id : a) {
+        if (b.contains(id))
+            return {};
+    }
     // First legs: where each train from the departure goes, when it left and arrives.
     struct Leg {
         int leaves, arrives; // minutes on the clock of the train's day
     };
     std::unordered_map<int, std::vector<Leg>> firstLegs;
-    for (const Call& c : m_calls[size_t(a)]) {
+    for (const Call& c : callsAt(a)) {
         const Train& train = m_trains[c.train];
         const int leaves = leavesAt(train.stops[c.stop]);
         for (qsizetype k = c.stop + 1; k < train.stops.size(); ++k) {
             const TrainStop& s = train.stops[k];
-            if (s.stationId == b)
+            if (b.contains(s.stationId))
                 return {}; // a through train
-            if (s.stationId != a)
+            if (!a.contains(s.stationId))
                 firstLegs[s.stationId].push_back({leaves, arrivesAt(s)});
         }
     }
     std::unordered_map<int, int> best; // city → quickest whole journey in minutes
-    for (const Call& c : m_calls[size_t(b)]) {
+    for (const Call& c : callsAt(b)) {
         const Train& train = m_trains[c.train];
         const int arrives = arrivesAt(train.stops[c.stop]);
         for (qsizetype k = 0; k < c.stop; ++k) {
@@ -595,10 +461,10 @@ QStringList Timetable::transferCities(const QString& from, const QString& to) co
 QList<TrainListRow> Timetable::legTrains(const QString& from, const QString& city) const {
     if (!from.isEmpty())
         return trainsBetween(from, city);
-    const int s = stationId(city);
-    if (s < 0)
+    const QList<int> s = stationIds(city);
+    if (s.isEmpty())
         return {};
-    std::vector<Call> calls = m_calls[size_t(s)];
+    std::vector<Call> calls = callsAt(s);
     std::stable_sort(calls.begin(), calls.end(), [&](const Call& x, const Call& y) {
         return leavesAt(m_trains[x.train].stops.first()) % minutesPerDay <
                leavesAt(m_trains[y.train].stops.first()) % minutesPerDay;

@@ -62,6 +62,19 @@ public:
                                          QString* error);
     // The sample feed compiled into the program; it runs every day.
     static std::optional<Timetable> loadBuiltIn(QString* error, QDate day = QDate::currentDate());
+    // Where the sample feed compiled into the program is read from.
+    static QString builtInFeed();
+
+    // A city's name and the stations it groups, by index into the station names.
+    using Cities = QHash<QString, QList<int>>;
+    // Built trains; their stops' stationId index `stationNames`. Empty `cities` works them
+    // out with cityGroups().
+    static Timetable fromTrains(QList<Train> trains, QStringList stationNames,
+                                QStringList stationLatin, Cities cities = {});
+    // Cities of two or more stations, known by name: a station belongs to the city whose
+    // name its own name starts with when the rest is a direction (东西南北), "站", both, or
+    // two characters after a name that is itself a station (上海 → 上海虹桥).
+    static Cities cityGroups(const QStringList& stationNames);
 
     // How a name from a feed is shown: the characters the client's cuts rely on become
     // their fullwidth forms. Queries pass through it too, so either spelling finds a name.
@@ -69,9 +82,12 @@ public:
     static QString detailLink(const QString& number);
 
     const QList<Train>& trains() const { return m_trains; }
-    bool hasStation(const QString& name) const { return stationId(name) >= 0; }
+    // A station, or a city of several stations (whose queries cover all of them).
+    bool hasStation(const QString& name) const { return !stationIds(name).isEmpty(); }
     // Every station with its number of trains, sorted by name (code points).
     QList<StationListEntry> stations() const;
+    // The cities of two or more stations with trains, sorted by name.
+    QList<CityEntry> cities() const;
 
     // Trains whose number starts with `text` (any case): the exact number first, then by
     // number. Each row runs from the origin to the terminus.
@@ -99,15 +115,19 @@ private:
         int stop;
     };
 
-    int stationId(const QString& name) const;
+    // The city's stations when `name` is a city, else the station's; empty when unknown.
+    QList<int> stationIds(const QString& name) const;
+    std::vector<Call> callsAt(const QList<int>& stations) const;
+    bool callBefore(const Call& a, const Call& b) const;
     void buildIndexes();
-    int firstCallAfter(const Train& train, int stop, int station) const;
+    int firstCallAfter(const Train& train, int stop, const QList<int>& stations) const;
     static TrainListRow rowFor(const Train& train, qsizetype fromStop, qsizetype toStop);
 
     QList<Train> m_trains;
     QStringList m_stationNames;
     QStringList m_stationLatin;
     QHash<QString, int> m_stationIds;
+    Cities m_cities;
     std::vector<std::vector<Call>> m_calls; // per station, first call of each train, in row order
     std::vector<std::pair<QString, int>> m_numbers; // upper-case number, train; sorted
 };

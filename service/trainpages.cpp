@@ -101,8 +101,10 @@ QString caption(const QString& text) {
 }
 
 QString stationLink(const QString& station) {
-    return QStringLiteral("<a href=\"/show_findresult.asp?CX_Type=CZ&amp;FZ=&amp;DZ=&amp;CC=&amp;"
-                          "CZ=%1\">%2</a>")
+    // Relative, so a page asked for under a date prefix links to the same day.
+    return QStringLiteral(
+               "<a href=\"../../show_findresult.asp?CX_Type=CZ&amp;FZ=&amp;DZ=&amp;CC=&amp;"
+               "CZ=%1\">%2</a>")
         .arg(QString::fromLatin1(toGb(station).toPercentEncoding()), escapeHtml(station));
 }
 
@@ -113,10 +115,9 @@ const QString stopsCss = QStringLiteral(
     ".foot{color:#777;margin-top:8px}");
 
 // The header block: the pieces the client counts are noted where each marker occurs.
-QString fareHeader(const Train& train) {
+QString fareHeader(const Train& train, const fares::Cells& whole) {
     const TrainStop& first = train.stops.first();
     const TrainStop& last = train.stops.last();
-    const fares::Cells whole = fares::cells(train, last.km);
     const QString cs3 = QStringLiteral(" colspan=\"3\"");
     const QString cs4 = QStringLiteral(" colspan=\"4\"");
     QString h = QStringLiteral("<table class=\"head\">\n<tr><td rowspan=\"5\" class=\"vt\">"
@@ -163,10 +164,9 @@ const QStringList fareRowHeaders = {
 
 // One stop: "align=center>" pieces 1 to 11 (piece 3, the stop's dwell, is not read), the
 // train number at "height=18>", and "#ffffff>" pieces 1 to 3.
-QString fareRow(const Train& train, qsizetype index) {
+QString fareRow(const Train& train, qsizetype index, const fares::Cells& f) {
     const TrainStop& stop = train.stops[index];
     const StopText t = stopText(train, stop);
-    const fares::Cells f = fares::cells(train, stop.km);
     QString row = QStringLiteral("<tr>") + centered(QString::number(index + 1)) +
                   td(QStringLiteral(" align=\"center\" height=\"18\""), escapeHtml(train.number)) +
                   centered(stationLink(stop.station));
@@ -222,17 +222,26 @@ QByteArray trainFramePage(const Train& train) {
 }
 
 QByteArray farePage(const Train& train) {
+    QList<fares::Cells> cells;
+    for (const TrainStop& stop : train.stops)
+        cells << fares::cells(train, stop.km);
+    return farePage(train, cells, fares::formulaText());
+}
+
+QByteArray farePage(const Train& train, const QList<fares::Cells>& cells, const QString& note) {
+    const fares::Cells none{fares::none, fares::none, fares::none,
+                            fares::none, fares::none, fares::none};
     // The client reads from the vertical title "详<br>细<br>情<br>况" to "<div align=center>";
     // of that, the split at "</tr>" gives five header rows, the stop list's heading, then one
     // piece per stop and a last piece that is not a row.
-    QString body = fareHeader(train);
+    QString body = fareHeader(train, cells.isEmpty() ? none : cells.last());
     body += QStringLiteral("<table class=\"stops\">\n<tr class=\"h\">");
     for (const QString& h : fareRowHeaders)
         body += QStringLiteral("<td>") + h + QStringLiteral("</td>");
     body += QStringLiteral("</tr>\n");
     for (qsizetype i = 0; i < train.stops.size(); ++i)
-        body += fareRow(train, i);
-    body += QStringLiteral("</table>\n<div align=\"center\">") + fares::formulaText() +
+        body += fareRow(train, i, i < cells.size() ? cells[i] : none);
+    body += QStringLiteral("</table>\n<div align=\"center\">") + escapeHtml(note) +
             QStringLiteral("</div>\n");
     return document(train.number + QStringLiteral(" 次列车票价"), fareCss, body);
 }

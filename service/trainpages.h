@@ -51,3 +51,9 @@ Cells cells(const Train& train, int km);
 QString formulaText();
 
 } // namespace fares
+
+namespace pages {
+// A fare page from fares given per stop (one Cells per stop of the train) and a note on
+// where the figures come from.
+QByteArray farePage(const Train& train, const QList<fares::Cells>& cells, const QString& note);
+} // namespace pages

@@ -600,13 +600,11 @@ Answer<Between> LiveSource::trainsBetween(QDate day, const QString& from, const 
     const QString fromCode = d->codeFor(from);
     const QString toCode = d->codeFor(to);
     if (fromCode.isEmpty()) {
-        out.value.outcome = Between::Outcome::NoDeparture;
-        out.failure.reason = reason::unknownStation(from);
+        out.value.outcome = Between::Outcome::NoDeparture; // the page's phrase says it
         return out;
     }
     if (toCode.isEmpty()) {
         out.value.outcome = Between::Outcome::NoArrival;
-        out.failure.reason = reason::unknownStation(to);
         return out;
     }
     const Answer<QList<TrainListRow>> rows = d->rowsBetween(day, fromCode, toCode);

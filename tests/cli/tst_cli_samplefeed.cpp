@@ -160,7 +160,7 @@ void SampleFeedTest::stationListCountsTheDaysTrains() {
     // Platforms, entrances and boarding areas are no stations of their own; a platform's
     // trains count at its station.
     QCOMPARE(text.split(u'\n', Qt::SkipEmptyParts),
-             (QStringList{"# name\tpinyin\tinitials\ttrains",
+             (QStringList{"# name\tpinyin\tinitials\ttrains\tdates 20190301 20190820",
                           "Awesome Museum\tawesomemuseum\tam\t4", "City Center\tcitycenter\tcc\t26",
                           "International Airport (ABC)\tinternationalairportabc\tiaa\t26",
                           "Lake\tlake\tl\t20"}));

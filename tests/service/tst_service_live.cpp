@@ -2,6 +2,8 @@
 // for each kind of answer the site gives, good or bad.
 #include "live/livesource.h"
 #include "live/siteformat.h"
+#include "pages.h"
+#include "server.h"
 #include "replaysite.h"
 #include "testfiles.h"
 
@@ -10,6 +12,7 @@
 #include <QTest>
 
 #include <memory>
+#include <thread>
 
 using live::LiveSource;
 using Outcome = source::Between::Outcome;
@@ -20,7 +23,7 @@ class TestLive : public QObject {
     std::unique_ptr<ReplaySite> m_site;
     std::unique_ptr<QTemporaryDir> m_cache;
 
-    std::unique_ptr<LiveSource> source(const QString& base = QString()) {
+    std::unique_ptr<LiveSource> liveSource(const QString& base = QString()) {
         live::LiveOptions options;
         options.base = QUrl(base.isEmpty() ? m_site->base() : base);
         options.interval = std::chrono::milliseconds(0);
@@ -39,7 +42,7 @@ private slots:
 
     void betweenStationsReadsTheSiteRows() {
         m_site->start();
-        auto live = source();
+        auto live = liveSource();
         const auto answer =
             live->trainsBetween(tomorrow(), QStringLiteral("北京"), QStringLiteral("上海虹桥"));
         QVERIFY2(!answer.failure.isFailure(), qPrintable(answer.failure.reason));
@@ -91,7 +94,7 @@ private slots:
         QFETCH(QString, reasonPart);
         m_site->between.insert(QStringLiteral("BJQ-NNQ"), {status, body});
         m_site->start();
-        auto live = source();
+        auto live = liveSource();
         const auto answer =
             live->trainsBetween(tomorrow(), QStringLiteral("北京"), QStringLiteral("南京南"));
         QVERIFY2(answer.failure.reason.contains(reasonPart), qPrintable(answer.failure.reason));
@@ -101,7 +104,7 @@ private slots:
     void refusalStartsAfreshOnceThenBacksOff() {
         m_site->between.insert(QStringLiteral("BJQ-NNQ"), {302, {}});
         m_site->start();
-        auto live = source();
+        auto live = liveSource();
         live->trainsBetween(tomorrow(), QStringLiteral("北京"), QStringLiteral("南京南"));
         QCOMPARE(m_site->hits("init"), 2); // the first visit and one new visitor
         QCOMPARE(m_site->hits("queryZ"), 2);
@@ -117,7 +120,7 @@ private slots:
         m_site->start();
         const QString closed = m_site->base();
         m_site.reset(); // nothing listens there any more
-        auto live = source(closed);
+        auto live = liveSource(closed);
         const auto first = live->trainsByNumber(tomorrow(), QStringLiteral("G101"));
         QVERIFY2(first.failure.reason.contains(QStringLiteral("无法连接")),
                  qPrintable(first.failure.reason));
@@ -131,7 +134,7 @@ private slots:
 
     void transferCitiesAndTheirLeg() {
         m_site->start();
-        auto live = source();
+        auto live = liveSource();
         const auto answer =
             live->trainsBetween(tomorrow(), QStringLiteral("拉萨"), QStringLiteral("三亚"));
         QCOMPARE(answer.value.outcome, Outcome::Transfer);
@@ -169,7 +172,7 @@ private slots:
         QFETCH(QStringList, stops);
         QFETCH(QStringList, fareAtTerminus);
         m_site->start();
-        auto live = source();
+        auto live = liveSource();
         const auto train = live->train(tomorrow(), number);
         QVERIFY2(train.value.has_value(), qPrintable(train.failure.reason));
         QStringList shown;
@@ -188,7 +191,7 @@ private slots:
 
     void numberQueryListsTheOthersWithoutTimes() {
         m_site->start();
-        auto live = source();
+        auto live = liveSource();
         const auto rows = live->trainsByNumber(tomorrow(), QStringLiteral("G101"));
         QCOMPARE(rows.value.size(), 2);
         QCOMPARE(rows.value[0].fromTime, QStringLiteral("07:00"));
@@ -199,13 +202,58 @@ private slots:
 
     void honestAboutWhatItCannotAnswer() {
         m_site->start();
-        auto live = source();
+        auto live = liveSource();
         QVERIFY(live->trainsAtStation(tomorrow(), QStringLiteral("北京")).failure.isFailure());
         const QDate far = QDate::currentDate().addDays(LiveSource::saleDays + 5);
         const auto answer =
             live->trainsBetween(far, QStringLiteral("北京"), QStringLiteral("上海虹桥"));
         QVERIFY(answer.failure.reason.contains(far.toString(Qt::ISODate)));
         QCOMPARE(live->requestCount(), 0);
+    }
+
+    // Through the service's own pages, as the client reads them: rows, transfer, detail and
+    // fare pages, and the reason line where the site gave no answer.
+    void pagesOfTheService_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("shown");
+        const QString day = tomorrow().toString(QStringLiteral("yyyyMMdd"));
+        const QString d = QStringLiteral("/d/") + day + QStringLiteral("/");
+        QTest::newRow("city to city")
+            << d + "show_findresult.asp?CX_Type=ZZ&FZ=北京&DZ=上海&CC=&CZ="
+            << QStringList{"K511", "G103", "G101", "青岛北"};
+        QTest::newRow("transfer") << d + "show_findresult.asp?CX_Type=ZZ&FZ=拉萨&DZ=三亚&CC=&CZ="
+                                  << QStringList{pages::transferPhrase, "西宁", "广州南"};
+        QTest::newRow("refused") << d + "show_findresult.asp?CX_Type=ZZ&FZ=北京&DZ=南京南&CC=&CZ="
+                                 << QStringList{pages::noTrainPhrase,
+                                                "<p class=reason>铁路官方网站拒绝了查询"};
+        QTest::newRow("station query") << d + "show_findresult.asp?CX_Type=CZ&FZ=&DZ=&CC=&CZ=北京"
+                                       << QStringList{"<p class=reason>实时来源不提供车站查询"};
+        QTest::newRow("detail") << d + "show_train.asp?cc=K511"
+                                << QStringList{"青岛北", "20:15", "05:10", "上海"};
+        QTest::newRow("fare") << d + "fare/chaxun/resultc.asp?txtcheci=G101"
+                              << QStringList{"553.5", "930.0", "全程票价"};
+        QTest::newRow("outside the sale window")
+            << "/d/" + QDate::currentDate().addDays(40).toString("yyyyMMdd") +
+                   "/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=G101"
+            << QStringList{pages::noTrainPhrase, "不在铁路官方网站可查询的日期内"};
+    }
+    void pagesOfTheService() {
+        QFETCH(QString, path);
+        QFETCH(QStringList, shown);
+        m_site->between.insert(QStringLiteral("BJQ-NNQ"), {302, {}});
+        m_site->start();
+        TimetableServer server{std::shared_ptr<source::TimetableSource>(liveSource())};
+        const int port = server.bind(QStringLiteral("127.0.0.1"), 0);
+        std::thread serving([&] { server.serve(); });
+        httplib::Client client("127.0.0.1", port);
+        const QByteArray encoded = pages::toGb(path).toPercentEncoding("/?&=.");
+        const auto res = client.Get(encoded.toStdString());
+        server.stop();
+        serving.join();
+        QVERIFY(res);
+        const QString page = pages::fromGb(QByteArray::fromStdString(res->body)).remove(u'"');
+        for (const QString& text : shown)
+            QVERIFY2(page.contains(text), qPrintable(text + QStringLiteral(" not in ") + page));
     }
 
     void stationListRefresh_data() {
@@ -232,7 +280,7 @@ private slots:
         f.close();
         m_site->stationScript = served;
         m_site->start();
-        auto live = source();
+        auto live = liveSource();
         const auto list = live->stations(tomorrow());
         QVERIFY(!list.failure.isFailure());
         QCOMPARE(int(list.value.size()), expected);
@@ -241,7 +289,7 @@ private slots:
         // A refused refresh is not tried again at once; a fresh copy on disk is used as it is.
         live->stations(tomorrow());
         QCOMPARE(m_site->hits("stations"), 1);
-        auto again = source();
+        auto again = liveSource();
         again->stations(tomorrow());
         QCOMPARE(m_site->hits("stations"), expected == 13 ? 1 : 2);
     }

@@ -248,7 +248,8 @@ void TestServiceTimetable::findsTransferCities_data() {
         {"no way at all", false, "甲", "己", {}},
         {"through train exists", false, "甲", "丙", {}},
         {"unknown departure", false, "庚", "戊", {}},
-        {"sample 拉萨 to 上海", true, "拉萨", "上海", {"西安", "兰州", "郑州"}},
+        // 上海 is a city here: 上海 and 上海虹桥, so the change at 西宁 for 上海虹桥 counts.
+        {"sample 拉萨 to 上海", true, "拉萨", "上海", {"西宁", "西安", "兰州", "郑州"}},
         {"sample 拉萨 to 上海虹桥", true, "拉萨", "上海虹桥", {"西宁"}},
         {"sample 银川 to 上海虹桥", true, "银川", "上海虹桥", {"西安北"}},
         {"sample 哈尔滨西 to 拉萨", true, "哈尔滨西", "拉萨", {}},

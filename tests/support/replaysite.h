@@ -213,7 +213,7 @@ private:
             return;
         }
         QStringList rows;
-        if (key == QLatin1String("BJQ-SQQ")) {
+        if (key == QLatin1String("BJQ-SQQ") || key == QLatin1String("BJQ-SHQ")) {
             rows = {row("G101", "BNQ", "SQQ", "BNQ", "SQQ", "07:00", "11:30", "04:30"),
                     row("K511", "QBQ", "SHQ", "BJQ", "SHQ", "06:10", "18:55", "12:45", 37),
                     row("G103", "BNQ", "SQQ", "BNQ", "SQQ", "06:45", "11:20", "04:35", 49),
