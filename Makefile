@@ -18,11 +18,14 @@ build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
 # Starts the bundled timetable service on 127.0.0.1 and the client against it: on the
-# built-in sample, or on a GTFS feed with GTFS=path/to/feed.zip (DATE=YYYYMMDD picks the day).
+# built-in sample, or on a GTFS feed with GTFS=path/to/feed.zip (DATE=YYYYMMDD picks the day),
+# or with SOURCE=live on the railway's official site, read live (LIVE_BASE=URL: a replay of it).
 GTFS ?=
 DATE ?=
+SOURCE ?=
+LIVE_BASE ?=
 run: build
-	@GTFS="$(GTFS)" DATE="$(DATE)" scripts/run $(BUILD)
+	@GTFS="$(GTFS)" DATE="$(DATE)" SOURCE="$(SOURCE)" LIVE_BASE="$(LIVE_BASE)" scripts/run $(BUILD)
 
 # The main window after a train query, for the README.
 screenshot: build

@@ -152,7 +152,8 @@ QByteArray fareAnswer(source::TimetableSource& src, QDate day, const QString& nu
         return pages::messagePage(QStringLiteral("票价查询"), pages::noFarePhrase,
                                   train.failure.isFailure() ? train.failure.reason
                                                             : fares.failure.reason);
-    return pages::farePage(*train.value, fares.value->cells, fares.value->note);
+    return pages::farePage(*train.value, fares.value->cells, fares.value->note,
+                           fares.value->sample);
 }
 
 // The day a "/d/YYYYMMDD/" prefix names; invalid for anything but eight digits of a real

@@ -49,6 +49,7 @@ struct Between {
 struct FareTable {
     QList<fares::Cells> cells; // one per stop of the train
     QString note;
+    bool sample = true; // made-up fares, which the page must call so
 };
 
 class TimetableSource {

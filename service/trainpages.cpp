@@ -115,7 +115,7 @@ const QString stopsCss = QStringLiteral(
     ".foot{color:#777;margin-top:8px}");
 
 // The header block: the pieces the client counts are noted where each marker occurs.
-QString fareHeader(const Train& train, const fares::Cells& whole) {
+QString fareHeader(const Train& train, const fares::Cells& whole, bool sample) {
     const TrainStop& first = train.stops.first();
     const TrainStop& last = train.stops.last();
     const QString cs3 = QStringLiteral(" colspan=\"3\"");
@@ -130,7 +130,8 @@ QString fareHeader(const Train& train, const fares::Cells& whole) {
          white(durationText(last.arrival - first.departure)) +
          td(QStringLiteral(" rowspan=\"5\" class=\"vt\" align=\"center\""),
             QStringLiteral("票<br>价<br>信<br>息")) +
-         gray(QStringLiteral("单位：元（样例票价）"), cs4) + QStringLiteral("</tr>\n<tr>");
+         gray(sample ? QStringLiteral("单位：元（样例票价）") : QStringLiteral("单位：元"), cs4) +
+         QStringLiteral("</tr>\n<tr>");
     // center 2, center 3, #ffffff 3, center 4.
     h += caption(QStringLiteral("始发站")) + centered(escapeHtml(first.station)) +
          caption(QStringLiteral("终点站")) + centered(escapeHtml(last.station)) +
@@ -147,7 +148,9 @@ QString fareHeader(const Train& train, const fares::Cells& whole) {
          caption(QStringLiteral("软卧上/下")) + white(whole.softSleeper, cs3) +
          QStringLiteral("</tr>\n<tr>");
     // #ffffff 6 (the remark; its line break is the page's own), 7, 8.
-    h += white(QStringLiteral("样例票价，按里程计算，仅供演示。\r\n乘车请以车站公告为准。"), cs4) +
+    h += white(sample ? QStringLiteral("样例票价，按里程计算，仅供演示。\r\n乘车请以车站公告为准。")
+                      : QStringLiteral("票价以铁路官方网站为准。\r\n乘车请以车站公告为准。"),
+               cs4) +
          caption(QStringLiteral("一等座")) + white(whole.firstClass) +
          caption(QStringLiteral("二等座")) + white(whole.secondClass) +
          QStringLiteral("</tr>\n</table>\n");
@@ -228,13 +231,14 @@ QByteArray farePage(const Train& train) {
     return farePage(train, cells, fares::formulaText());
 }
 
-QByteArray farePage(const Train& train, const QList<fares::Cells>& cells, const QString& note) {
+QByteArray farePage(const Train& train, const QList<fares::Cells>& cells, const QString& note,
+                    bool sample) {
     const fares::Cells none{fares::none, fares::none, fares::none,
                             fares::none, fares::none, fares::none};
     // The client reads from the vertical title "详<br>细<br>情<br>况" to "<div align=center>";
     // of that, the split at "</tr>" gives five header rows, the stop list's heading, then one
     // piece per stop and a last piece that is not a row.
-    QString body = fareHeader(train, cells.isEmpty() ? none : cells.last());
+    QString body = fareHeader(train, cells.isEmpty() ? none : cells.last(), sample);
     body += QStringLiteral("<table class=\"stops\">\n<tr class=\"h\">");
     for (const QString& h : fareRowHeaders)
         body += QStringLiteral("<td>") + h + QStringLiteral("</td>");

@@ -55,5 +55,6 @@ QString formulaText();
 namespace pages {
 // A fare page from fares given per stop (one Cells per stop of the train) and a note on
 // where the figures come from.
-QByteArray farePage(const Train& train, const QList<fares::Cells>& cells, const QString& note);
+QByteArray farePage(const Train& train, const QList<fares::Cells>& cells, const QString& note,
+                    bool sample = true);
 } // namespace pages

@@ -693,6 +693,7 @@ Answer<std::optional<source::FareTable>> LiveSource::fares(QDate day, const QStr
         return {{}, {reason::formatChanged(QStringLiteral("票价"))}};
     source::FareTable table;
     table.note = reason::fareNote();
+    table.sample = false;
     const fares::Cells none{fares::none, fares::none, fares::none,
                             fares::none, fares::none, fares::none};
     for (qsizetype i = 0; i < t.stops.size(); ++i)
@@ -719,17 +720,16 @@ QStringList LiveSource::check() {
     const Answer<QList<StationListEntry>> list = stations(day);
     line("station list", list.failure.reason,
          QStringLiteral(" (%1 stations)").arg(list.value.size()));
-    d->ensurePaths();
-    {
-        std::lock_guard lock(d->stateMutex);
-        lines << QStringLiteral("query paths: %1, %2").arg(d->leftTicketPath, d->transferPath);
-    }
     const QString from = QStringLiteral("北京"), to = QStringLiteral("上海");
     const Answer<Between> between = trainsBetween(day, from, to);
     line("trains between stations", between.failure.reason,
          QStringLiteral(" (%1 trains %2 to %3 on %4)")
              .arg(between.value.rows.size())
              .arg(from, to, day.toString(Qt::ISODate)));
+    {
+        std::lock_guard lock(d->stateMutex);
+        lines << QStringLiteral("query paths: %1, %2").arg(d->leftTicketPath, d->transferPath);
+    }
     const QString number =
         between.value.rows.isEmpty() ? QStringLiteral("G1") : between.value.rows.first().train;
     const Answer<site::SearchAnswer> found = d->search(day, number);

@@ -231,7 +231,7 @@ private slots:
         QTest::newRow("detail") << d + "show_train.asp?cc=K511"
                                 << QStringList{"青岛北", "20:15", "05:10", "上海"};
         QTest::newRow("fare") << d + "fare/chaxun/resultc.asp?txtcheci=G101"
-                              << QStringList{"553.5", "930.0", "全程票价"};
+                              << QStringList{"553.5", "930.0", "全程票价", "单位：元<"};
         QTest::newRow("outside the sale window")
             << "/d/" + QDate::currentDate().addDays(40).toString("yyyyMMdd") +
                    "/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=G101"
