@@ -1,6 +1,6 @@
 #include "gtfs/gtfssource.h"
 #include "live/livesource.h"
-#include "releasesignature.h"
+#include "release/releasesignature.h"
 #include "server.h"
 
 #include <QCommandLineParser>
@@ -16,8 +16,6 @@
 #include <thread>
 
 namespace {
-
-constexpr int defaultPort = 18730; // the port in the client's built-in service addresses
 
 void fail(const QString& message) {
     std::fprintf(stderr, "quillon-service: %s\n", qPrintable(message));
@@ -41,7 +39,7 @@ bool signRelease(Release& release, const QCommandLineParser& parser, QString* er
 // What the command line asks for.
 struct Options {
     QString host;
-    int port = defaultPort;
+    int port = contract::defaultPort;
     QString source; // "sample" or "gtfs"
     QString gtfsPath;
     QDate pinnedDay; // invalid: today, at each request
@@ -56,9 +54,9 @@ Options parseOptions(QCoreApplication& app, QCommandLineParser& parser) {
         QStringLiteral("Local timetable service: a GTFS feed, the built-in sample, or the "
                        "railway's official site read live (unofficial, read-only)."));
     parser.addHelpOption();
-    const QCommandLineOption portOption(QStringLiteral("port"),
-                                        QStringLiteral("Port to listen on; 0 picks a free one."),
-                                        QStringLiteral("N"), QString::number(defaultPort));
+    const QCommandLineOption portOption(
+        QStringLiteral("port"), QStringLiteral("Port to listen on; 0 picks a free one."),
+        QStringLiteral("N"), QString::number(contract::defaultPort));
     const QCommandLineOption hostOption(QStringLiteral("host"),
                                         QStringLiteral("Address to listen on."),
                                         QStringLiteral("HOST"), QStringLiteral("127.0.0.1"));

@@ -4,6 +4,8 @@
 #include "gtfs/feed.h"
 #include "gtfs/timetablebuilder.h"
 
+#include "contract/pagecontract.h"
+
 #include <algorithm>
 #include <QSet>
 
@@ -70,16 +72,14 @@ int arrivesAt(const TrainStop& s) {
 
 } // namespace
 
-// Classes of Chinese train numbers: a letter, then digits.
+// Classes of Chinese train numbers by their class letter.
 QString letterClass(const QString& number) {
     static const QHash<QChar, QString> classes{
         {u'G', QStringLiteral("高速动车")}, {u'C', QStringLiteral("城际")},
         {u'D', QStringLiteral("动车组")},   {u'Z', QStringLiteral("直达特快")},
         {u'T', QStringLiteral("特快")},     {u'K', QStringLiteral("快速")},
     };
-    if (number.size() < 2 || !number[1].isDigit())
-        return {};
-    return classes.value(number[0].toUpper());
+    return classes.value(contract::classLetter(number));
 }
 
 QString clockText(int minutes) {
