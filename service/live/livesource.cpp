@@ -517,6 +517,26 @@ struct LiveSource::Impl {
         return t;
     }
 
+    // The train of exactly this number with its stops; no value when the site has none.
+    struct Found {
+        site::SearchHit hit;
+        site::StopAnswer stops;
+    };
+    Answer<std::optional<Found>> find(QDate day, const QString& number) {
+        const Answer<site::SearchAnswer> found = search(day, number.trimmed());
+        if (found.failure.isFailure())
+            return {{}, found.failure};
+        const std::optional<site::SearchHit> exact = exactHit(found.value, number);
+        if (!exact)
+            return {};
+        const Answer<site::StopAnswer> stops = stopsOf(day, exact->trainNo);
+        if (stops.failure.isFailure())
+            return {{}, stops.failure};
+        if (stops.value.stops.size() < 2)
+            return {};
+        return {Found{*exact, stops.value}, {}};
+    }
+
     std::optional<QString> dayFailure(QDate day, const source::DayRange& range) const {
         if (range.contains(day))
             return std::nullopt;
@@ -646,19 +666,10 @@ Answer<QList<TrainListRow>> LiveSource::legTrains(QDate day, const QString& from
 Answer<std::optional<Train>> LiveSource::train(QDate day, const QString& number) {
     if (auto why = d->dayFailure(day, days()))
         return {{}, {*why}};
-    const Answer<site::SearchAnswer> found = d->search(day, number.trimmed());
-    if (found.failure.isFailure())
+    const Answer<std::optional<Impl::Found>> found = d->find(day, number);
+    if (!found.value)
         return {{}, found.failure};
-    const std::optional<site::SearchHit> exact = Impl::exactHit(found.value, number);
-    if (!exact)
-        return {};
-    const Answer<site::StopAnswer> stops = d->stopsOf(day, exact->trainNo);
-    if (stops.failure.isFailure())
-        return {{}, stops.failure};
-    Train t = Impl::trainOf(*exact, stops.value);
-    if (t.stops.size() < 2)
-        return {};
-    return {std::move(t), {}};
+    return {Impl::trainOf(found.value->hit, found.value->stops), {}};
 }
 
 Answer<std::optional<source::FareTable>> LiveSource::fares(QDate day, const QString& number) {
@@ -667,17 +678,11 @@ Answer<std::optional<source::FareTable>> LiveSource::fares(QDate day, const QStr
     const QString key = dayKey(day) + u'|' + number.trimmed().toUpper();
     if (auto hit = d->fareTables.get(key))
         return {*hit, {}};
-    const Answer<site::SearchAnswer> found = d->search(day, number.trimmed());
-    if (found.failure.isFailure())
+    const Answer<std::optional<Impl::Found>> found = d->find(day, number);
+    if (!found.value)
         return {{}, found.failure};
-    const std::optional<site::SearchHit> exact = Impl::exactHit(found.value, number);
-    if (!exact)
-        return {};
-    const Answer<site::StopAnswer> stops = d->stopsOf(day, exact->trainNo);
-    if (stops.failure.isFailure())
-        return {{}, stops.failure};
-    if (stops.value.stops.size() < 2)
-        return {};
+    const site::SearchHit* exact = &found.value->hit;
+    const Answer<site::StopAnswer> stops{found.value->stops, {}};
     // The seat classes the train sells decide which fares the site gives; without a row of
     // the train at hand, ask for the classes its kind of train usually has.
     const Train t = Impl::trainOf(*exact, stops.value);
