@@ -225,13 +225,10 @@ void TimetableServer::setRelease(Release release) {
 
 int TimetableServer::bind(const QString& host, int port) {
     const int bound = d->http.bindGuarded(host.toStdString(), port);
-    // A wildcard address is no address a client can use; the updater runs on this machine.
+    // A wildcard address names no host a client can reach: the routes then take the address
+    // the client's connection arrived at.
     const bool wildcard = host.isEmpty() || host == u"0.0.0.0" || host == u"::";
-    const QString shown = wildcard              ? QStringLiteral("127.0.0.1")
-                          : host.contains(u':') ? u'[' + host + u']'
-                                                : host;
-    d->downloadBase =
-        QStringLiteral("http://%1:%2/update/files/").arg(shown).arg(bound).toStdString();
+    d->downloadBase = wildcard || bound < 0 ? std::string() : ownDownloadBase(host, bound);
     return bound;
 }
 

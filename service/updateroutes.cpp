@@ -76,13 +76,22 @@ QByteArray forged(QByteArray list) {
 
 } // namespace
 
+std::string ownDownloadBase(const QString& host, int port) {
+    const QString shown = host.contains(u':') ? u'[' + host + u']' : host;
+    return QStringLiteral("http://%1:%2/update/files/").arg(shown).arg(port).toStdString();
+}
+
 void addUpdateRoutes(httplib::Server& http, const Release& release,
                      const std::string& downloadBase) {
-    http.Get("/update/manifest.txt", [&release, &downloadBase](const httplib::Request&,
+    http.Get("/update/manifest.txt", [&release, &downloadBase](const httplib::Request& req,
                                                                httplib::Response& res) {
         // Absolute, from the service's own address: a request's Host header is the
         // client's to write, and the manifest's fields would carry whatever it holds.
-        const QByteArray text = manifestText(release, QString::fromStdString(downloadBase));
+        const std::string base =
+            downloadBase.empty()
+                ? ownDownloadBase(QString::fromStdString(req.local_addr), req.local_port)
+                : downloadBase;
+        const QByteArray text = manifestText(release, QString::fromStdString(base));
         res.set_content(text.constData(), size_t(text.size()), "text/plain; charset=gb2312");
         res.set_header("Cache-Control", "no-cache");
     });
