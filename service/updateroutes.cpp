@@ -1,7 +1,7 @@
 #include "updateroutes.h"
 
 #include "httplimits.h"
-#include "releasesignature.h"
+#include "release/releasesignature.h"
 
 #include <QFile>
 

@@ -1,8 +1,7 @@
-#include "download.h"
+#include "updater/download.h"
 
 #include "fetchpolicy.h"
-
-#include "releasesignature.h"
+#include "release/releasesignature.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

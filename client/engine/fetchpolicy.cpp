@@ -1,6 +1,6 @@
 #include "fetchpolicy.h"
 
-#include "profile.h"
+#include "release/profile.h"
 
 #include <QNetworkReply>
 #include <QNetworkRequest>
