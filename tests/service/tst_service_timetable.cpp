@@ -128,7 +128,7 @@ void TestServiceTimetable::mapsFeedAndAnswersQueries_data() {
         {"between: wrong direction", "", someDay, "between", "丁", "乙", ""},
         {"between: unknown station", "", someDay, "between", "庚", "乙", ""},
         {"station: terminus and origin", "", someDay, "station", "丁", "",
-         K90 "丁|07:00|甲|23:00|16:00|700;" K9 "丁|12:30|丁|12:30|00:00|0"},
+         K90 "丁|07:00|甲|23:00|16:00|700;" K9 "甲|22:00|丁|12:30|14:30|700"},
         {"station: trailing blank", "", someDay, "station", "乙 ", "", ""},
         {"leg: from each origin", "", someDay, "leg", "", "丙",
          K90 "丁|07:00|丙|15:00|08:00|300;" G9 "乙|08:00|丙|09:00|01:00|300;" K9
