@@ -9,14 +9,15 @@ namespace {
 struct ListRules {
     markers::Marker rowMarker;
     bool filterRows;   // station lists drop their header row and incomplete rows
-    int column9Piece;  // piece of "align=center>" for column 9; 0 leaves it empty
+    int column9Piece;  // piece of "align=center>" for column 9
     int column10Piece; // piece of "align=center>" for column 10
     QStringView linkPrefix;
 };
 
 const ListRules& rulesFor(TrainList list) {
     static const ListRules trainRules{markers::Marker(u"width=75"), false, 4, 9, u"show_"};
-    static const ListRules stationRules{markers::Marker(u"<td width=75"), true, 0, 4, u""};
+    // Station lists show 里程 in column 9 too: the service writes it as the ninth centred cell.
+    static const ListRules stationRules{markers::Marker(u"<td width=75"), true, 9, 4, u""};
     return list == TrainList::ListView1 ? trainRules : stationRules;
 }
 
@@ -97,8 +98,7 @@ TrainListResult scrapeTrainList(QStringView page, TrainList list) {
               << markers::cut(row, m.trainClass, 2, kCellEnd).toString()
               << centred.cut(1, kCellEnd).toString() << strong.cut(1, u"</strong>").toString()
               << centred.cut(6, kCellEnd).toString() << strong.cut(2, u"</strong>").toString()
-              << (rules.column9Piece ? centred.cut(rules.column9Piece, kCellEnd).toString()
-                                     : QString())
+              << centred.cut(rules.column9Piece, kCellEnd).toString()
               << centred.cut(rules.column10Piece, kCellEnd).toString()
               << (rules.linkPrefix.toString() += link);
         result.rows.append(std::move(cells));
