@@ -141,6 +141,15 @@ bool moveFile(const QString& from, const QString& to) {
     return ::rename(native(from).constData(), native(to).constData()) == 0;
 }
 
+// The old copy is a second name for the installed file, so the target is never missing: the
+// rename that follows swaps the new file in atomically. A crash between the two must not leave
+// the folder without its client, the program that would finish the install at its next start.
+// Only a file system without hard links falls back to moving the file aside.
+bool keepOldCopy(const QString& target, const QString& old) {
+    return ::link(native(target).constData(), native(old).constData()) == 0 ||
+           moveFile(target, old);
+}
+
 bool recordVersion(const QString& iniPath, const QString& version) {
     const QString section = QStringLiteral("system"), key = QStringLiteral("Version");
     return readProfileString(section, key, iniPath) == version ||
@@ -203,7 +212,7 @@ Outcome rollForward(const QString& programFolder, const QString& iniPath, Journa
         const QString target = targetPath(programFolder, e);
         const QString old = oldCopyPath(programFolder, e);
         if (e.hadOld && !present(old) && present(target)) {
-            if (!moveFile(target, old))
+            if (!keepOldCopy(target, old))
                 return failure(QStringLiteral("无法替换文件%1:%2").arg(target, systemError()));
             checkpoint();
         }
