@@ -1,5 +1,6 @@
 #include "release/installjournal.h"
 
+#include "release/manifest.h"
 #include "release/profile.h"
 
 #include <QDir>
@@ -72,7 +73,7 @@ QString journalPath(const QString& programFolder) {
 }
 
 QString targetPath(const QString& programFolder, const Entry& e) {
-    return QDir(programFolder).filePath(e.name);
+    return install::targetPath(programFolder, e.name);
 }
 
 QString oldCopyPath(const QString& programFolder, const Entry& e) {
@@ -120,7 +121,9 @@ std::optional<Journal> parseJournal(const QByteArray& text) {
         e.mode = parts[2].toInt(&modeOk, 8);
         e.hadOld = parts[3] == "1";
         e.name = QUrl::fromPercentEncoding(parts[4]);
-        if (!indexOk || !modeOk || e.name.isEmpty())
+        // A journal names files directly inside the program folder and nothing else: a damaged
+        // one must not move files elsewhere.
+        if (!indexOk || !modeOk || e.index < 0 || !manifest::isSafeUpdateFileName(e.name))
             return std::nullopt;
         journal.entries.append(e);
     }
@@ -275,6 +278,10 @@ QString stagingFolder(const QString& programFolder) {
     return QDir(programFolder).filePath(kStagingFolderName);
 }
 
+QString targetPath(const QString& programFolder, const QString& name) {
+    return programFolder + u'/' + name;
+}
+
 QString stagedPath(const QString& programFolder, int index) {
     return QDir(stagingFolder(programFolder)).filePath(QString::number(index));
 }
@@ -297,7 +304,7 @@ std::optional<QString> refusedTarget(const QString& programFolder, const QString
     if (::access(native(programFolder).constData(), W_OK | X_OK) != 0)
         return programFolder;
     for (const QString& name : names) {
-        const QString target = QDir(programFolder).filePath(name);
+        const QString target = targetPath(programFolder, name);
         struct stat st;
         if (::lstat(native(target).constData(), &st) == 0 && !userMayReplace(target, st))
             return target;

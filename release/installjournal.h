@@ -27,6 +27,9 @@ namespace install {
 inline const QString kStagingFolderName = QStringLiteral(".quillon-staging");
 
 QString stagingFolder(const QString& programFolder);
+// The file `name` directly inside the program folder. Joined by hand: QDir reads a name that
+// starts with ":" as a resource path, which would install the file into the current folder.
+QString targetPath(const QString& programFolder, const QString& name);
 // The staged copy of the file at `index` of the update.
 QString stagedPath(const QString& programFolder, int index);
 

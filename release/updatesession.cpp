@@ -129,7 +129,7 @@ bool UpdateSession::downloadAll(const QStringList& names) {
         emit fileStarted(name);
         m_download->setURL(m_baseUrl + name);
         m_download->setSaveFile(install::stagedPath(m_programFolder, i));
-        m_download->setShownPath(QDir(m_programFolder).filePath(name));
+        m_download->setShownPath(install::targetPath(m_programFolder, name));
         m_download->Execute();
         bool isNumber = false;
         const qint64 length =
