@@ -3,6 +3,7 @@
 #include "centre.h"
 #include "release/updatesession.h"
 #include "twips.h"
+#include "updater/controltable.h"
 #include "updater/publisherkey.h"
 #include "updater/updatermessages.h"
 #include "updater/xp_progressbar.h"
@@ -18,12 +19,15 @@
 
 namespace {
 
-// Front to back, in twips. List1 lies below the client area on purpose: the pending list is
-// bookkeeping, not something the user reads.
-constexpr Placement kControls[] = {
-    {"Label1", 240, 240, 5055, 255},     {"ProgressBar1", 240, 600, 5055, 375},
-    {"L", 240, 1080, 3690, 180},         {"Update_files", 240, 1320, 3450, 180},
-    {"Command1", 3800, 1125, 1485, 465}, {"List1", 120, 1680, 4335, 1500},
+// In twips, in the order they are stacked. List1 lies below the client area on purpose: the
+// pending list is bookkeeping, not something the user reads.
+constexpr Control kControls[] = {
+    {{"Label1", 240, 240, 5055, 255}, Control::Label, "从旧版本()升级到新版本()"},
+    {{"ProgressBar1", 240, 600, 5055, 375}, Control::ProgressBar},
+    {{"L", 240, 1080, 3690, 180}, Control::Label, "检测网络中..."},
+    {{"Update_files", 240, 1320, 3450, 180}, Control::Label},
+    {{"Command1", 3800, 1125, 1485, 465}, Control::Button, "完成"},
+    {{"List1", 120, 1680, 4335, 1500}, Control::List},
 };
 
 constexpr quint32 rgb(int r, int g, int b) {
@@ -41,17 +45,15 @@ Form6::Form6(const QString& commandText, const QString& programFolder, QWidget* 
     setFixedSize(px(5580), px(1665));
     centreOnScreen(this);
 
-    Label1 = new QLabel(QStringLiteral("从旧版本()升级到新版本()"), this);
-    ProgressBar1 = new XP_ProgressBar(this);
+    createControls(this, kControls);
+    Label1 = findChild<QLabel*>(QStringLiteral("Label1"));
+    ProgressBar1 = findChild<XP_ProgressBar*>(QStringLiteral("ProgressBar1"));
     ProgressBar1->setColor(rgb(40, 210, 43));
-    L = new QLabel(QStringLiteral("检测网络中..."), this);
-    Update_files = new QLabel(this);
-    Command1 = new QPushButton(QStringLiteral("完成"), this);
+    L = findChild<QLabel*>(QStringLiteral("L"));
+    Update_files = findChild<QLabel*>(QStringLiteral("Update_files"));
+    Command1 = findChild<QPushButton*>(QStringLiteral("Command1"));
     Command1->setEnabled(false);
-    List1 = new QListWidget(this);
-    const QList<QWidget*> widgets = {Label1, ProgressBar1, L, Update_files, Command1, List1};
-    for (qsizetype i = 0; i < widgets.size(); ++i)
-        place(widgets[i], kControls[i]);
+    List1 = findChild<QListWidget*>(QStringLiteral("List1"));
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
