@@ -26,7 +26,6 @@ public:
     QString installedVersion() const;
     // The files still to fetch, in command-line order.
     const QStringList& pending() const { return m_pending; }
-    DownLoad* download() const { return m_download; }
 
     // Runs the whole sequence and returns when it is over; its waits run local event loops, so
     // windows keep painting. `ended` tells the outcome, once.

@@ -77,8 +77,8 @@ void stopAtStep(int step) {
 
 // quillon-update [--yes] VERSION?FILE,FILE,...      the update (the client passes one argument)
 // quillon-update --make-key FILE                    a publisher key pair: FILE and FILE.pub
-// --yes runs without the confirmation window, writes messages to stderr and exits 0 only when
-// every file was installed.
+// --yes runs without any window, writes messages to stderr and exits 0 only when every file was
+// installed; with no files named, it finishes an interrupted update, says so and exits 0.
 int main(int argc, char** argv) {
     if (argc == 3 && qstrcmp(argv[1], "--make-key") == 0)
         return makeKey(QString::fromLocal8Bit(argv[2]));
