@@ -142,6 +142,7 @@ void TestForm6::installsFilesAndRecordsVersion() {
     QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));
     QCOMPARE(form.Update_files->text(), QStringLiteral("升级组件:b"));
     QCOMPARE(form.L->text(), QStringLiteral("5/5 bytes"));
+    QCOMPARE(form.List1->count(), 0); // every pending file fetched
     QCOMPARE(readProfileString("system", "Version", m_dir->filePath("system.ini")), "3.1");
     QFile b(m_dir->filePath("b"));
     QVERIFY(b.open(QIODevice::ReadOnly));
