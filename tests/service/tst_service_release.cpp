@@ -1,4 +1,5 @@
 #include "release.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,23 +16,17 @@ private slots:
     void servesNoFileReplacedByLinkLater();
 
 private:
-    static bool write(const QString& path, const QByteArray& bytes);
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_release;
 };
-
-bool TestServiceRelease::write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 void TestServiceRelease::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     m_release = m_dir->filePath("release");
     QVERIFY(QDir().mkpath(m_release));
-    QVERIFY(write(m_release + "/version.txt", "3.1\n"));
-    QVERIFY(write(m_release + "/a", "a\n"));
-    QVERIFY(write(m_dir->filePath("secret"), "private\n"));
+    QVERIFY(writeFile(m_release + "/version.txt", "3.1\n"));
+    QVERIFY(writeFile(m_release + "/a", "a\n"));
+    QVERIFY(writeFile(m_dir->filePath("secret"), "private\n"));
 }
 
 void TestServiceRelease::refusesFolderHoldingLink_data() {
