@@ -1,5 +1,6 @@
 #include "release/installjournal.h"
 
+#include "release/manifest.h"
 #include "release/profile.h"
 
 #include <QDir>
@@ -72,7 +73,7 @@ QString journalPath(const QString& programFolder) {
 }
 
 QString targetPath(const QString& programFolder, const Entry& e) {
-    return QDir(programFolder).filePath(e.name);
+    return install::targetPath(programFolder, e.name);
 }
 
 QString oldCopyPath(const QString& programFolder, const Entry& e) {
@@ -120,7 +121,9 @@ std::optional<Journal> parseJournal(const QByteArray& text) {
         e.mode = parts[2].toInt(&modeOk, 8);
         e.hadOld = parts[3] == "1";
         e.name = QUrl::fromPercentEncoding(parts[4]);
-        if (!indexOk || !modeOk || e.name.isEmpty())
+        // A journal names files directly inside the program folder and nothing else: a damaged
+        // one must not move files elsewhere.
+        if (!indexOk || !modeOk || e.index < 0 || !manifest::isSafeUpdateFileName(e.name))
             return std::nullopt;
         journal.entries.append(e);
     }
@@ -139,6 +142,15 @@ bool writeJournal(const QString& programFolder, const Journal& journal) {
 
 bool moveFile(const QString& from, const QString& to) {
     return ::rename(native(from).constData(), native(to).constData()) == 0;
+}
+
+// The old copy is a second name for the installed file, so the target is never missing: the
+// rename that follows swaps the new file in atomically. A crash between the two must not leave
+// the folder without its client, the program that would finish the install at its next start.
+// Only a file system without hard links falls back to moving the file aside.
+bool keepOldCopy(const QString& target, const QString& old) {
+    return ::link(native(target).constData(), native(old).constData()) == 0 ||
+           moveFile(target, old);
 }
 
 bool recordVersion(const QString& iniPath, const QString& version) {
@@ -203,7 +215,7 @@ Outcome rollForward(const QString& programFolder, const QString& iniPath, Journa
         const QString target = targetPath(programFolder, e);
         const QString old = oldCopyPath(programFolder, e);
         if (e.hadOld && !present(old) && present(target)) {
-            if (!moveFile(target, old))
+            if (!keepOldCopy(target, old))
                 return failure(QStringLiteral("无法替换文件%1:%2").arg(target, systemError()));
             checkpoint();
         }
@@ -266,6 +278,10 @@ QString stagingFolder(const QString& programFolder) {
     return QDir(programFolder).filePath(kStagingFolderName);
 }
 
+QString targetPath(const QString& programFolder, const QString& name) {
+    return programFolder + u'/' + name;
+}
+
 QString stagedPath(const QString& programFolder, int index) {
     return QDir(stagingFolder(programFolder)).filePath(QString::number(index));
 }
@@ -288,7 +304,7 @@ std::optional<QString> refusedTarget(const QString& programFolder, const QString
     if (::access(native(programFolder).constData(), W_OK | X_OK) != 0)
         return programFolder;
     for (const QString& name : names) {
-        const QString target = QDir(programFolder).filePath(name);
+        const QString target = targetPath(programFolder, name);
         struct stat st;
         if (::lstat(native(target).constData(), &st) == 0 && !userMayReplace(target, st))
             return target;

@@ -13,9 +13,10 @@
 // Every file is first downloaded into a staging folder inside the program folder (same file
 // system, so the moves below are atomic renames), under a short name made of its index, so a
 // target name of any legal length still fits. Once every file is there and verified, a journal
-// is written (atomically, synced) naming each target; then each installed file is moved aside
-// into the staging folder and the new one moved in, the version is written, the journal is
-// marked done and the old copies and the staging folder are removed.
+// is written (atomically, synced) naming each target; then each installed file gets a second
+// name in the staging folder and the new one is renamed over it (so no target is ever missing),
+// the version is written, the journal is marked done and the old copies and the staging folder
+// are removed.
 //
 // recoverInterruptedInstall() reads what a dead process left: no journal means the download
 // never finished and the staging folder is dropped (the old set was never touched); a journal
@@ -26,6 +27,9 @@ namespace install {
 inline const QString kStagingFolderName = QStringLiteral(".quillon-staging");
 
 QString stagingFolder(const QString& programFolder);
+// The file `name` directly inside the program folder. Joined by hand: QDir reads a name that
+// starts with ":" as a resource path, which would install the file into the current folder.
+QString targetPath(const QString& programFolder, const QString& name);
 // The staged copy of the file at `index` of the update.
 QString stagedPath(const QString& programFolder, int index);
 

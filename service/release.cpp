@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString versionFile = QStringLiteral("version.txt");
@@ -24,6 +26,13 @@ QString readText(const QString& path) {
     return QString::fromUtf8(file.readAll());
 }
 
+// Without following a link: the service publishes what the folder holds, never what a link
+// points to (a link to a private file would be signed and served to anyone).
+bool isRegularFile(const QString& path) {
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 } // namespace
 
 Release installedRelease() {
@@ -37,6 +46,16 @@ std::optional<Release> loadRelease(const QString& folder, QString* error) {
     if (!dir.exists()) {
         *error = QStringLiteral("release folder %1 does not exist").arg(folder);
         return std::nullopt;
+    }
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isSymLink()) {
+            *error =
+                QStringLiteral("%1 is a symbolic link; a release folder holds regular files only")
+                    .arg(entry.filePath());
+            return std::nullopt;
+        }
     }
     Release release;
     release.folder = dir.absolutePath();
@@ -89,5 +108,9 @@ bool signRelease(Release& release, const QByteArray& secretKey, QString* error) 
 std::optional<QString> releaseFilePath(const Release& release, const QString& name) {
     if (release.folder.isEmpty() || !release.files.contains(name))
         return std::nullopt;
-    return QDir(release.folder).filePath(name);
+    // Checked again when served: a file may have been replaced by a link since the start.
+    const QString path = QDir(release.folder).filePath(name);
+    if (!isRegularFile(path))
+        return std::nullopt;
+    return path;
 }

@@ -10,7 +10,7 @@
 
 // What the service offers to the client's update check. A release folder holds version.txt
 // (the version on offer), notes.txt (release notes, optional) and the update files: every
-// other regular file directly inside it.
+// other regular file directly inside it. A folder holding a symbolic link is refused.
 struct Release {
     QString version;
     QString notes;

@@ -2,14 +2,12 @@
 
 #include "centre.h"
 #include "release/manifest.h"
-#include "twips.h"
+#include "updater/controltable.h"
 
 #include <QCloseEvent>
-#include <QFrame>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSvgWidget>
 
 // The side picture is in this static library's resources, which a program linking it must
 // initialise itself (at global scope, as the macro requires).
@@ -19,11 +17,14 @@ static void initUpdaterResources() {
 
 namespace {
 
-// Front to back, in twips.
-constexpr Placement kControls[] = {
-    {"Picture1", 0, 0, 2055, 3880},      {"Label1", 2040, 240, 4335, 255},
-    {"List1", 2040, 600, 4335, 3300},    {"Line1", 0, 3960, 6480, 15},
-    {"Command1", 3600, 4200, 1335, 375}, {"Command2", 5040, 4200, 1335, 375},
+// In twips, in the order they are stacked.
+constexpr Control kControls[] = {
+    {{"Picture1", 0, 0, 2055, 3880}, Control::Picture, ":/updater/side.svg"},
+    {{"Label1", 2040, 240, 4335, 255}, Control::Label, "本次软件升级："},
+    {{"List1", 2040, 600, 4335, 3300}, Control::List},
+    {{"Line1", 0, 3960, 6480, 15}, Control::Line},
+    {{"Command1", 3600, 4200, 1335, 375}, Control::Button, "升级"},
+    {{"Command2", 5040, 4200, 1335, 375}, Control::Button, "关闭"},
 };
 
 } // namespace
@@ -36,17 +37,11 @@ Form2::Form2(const QString& commandText, QWidget* parent)
     centreOnScreen(this);
     initUpdaterResources();
 
-    auto* picture = new QSvgWidget(QStringLiteral(":/updater/side.svg"), this);
-    Label1 = new QLabel(QStringLiteral("本次软件升级："), this);
-    List1 = new QListWidget(this);
-    auto* line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setStyleSheet(QStringLiteral("color: palette(mid);"));
-    Command1 = new QPushButton(QStringLiteral("升级"), this);
-    Command2 = new QPushButton(QStringLiteral("关闭"), this);
-    const QList<QWidget*> widgets = {picture, Label1, List1, line, Command1, Command2};
-    for (qsizetype i = 0; i < widgets.size(); ++i)
-        place(widgets[i], kControls[i]);
+    createControls(this, kControls);
+    Label1 = findChild<QLabel*>(QStringLiteral("Label1"));
+    List1 = findChild<QListWidget*>(QStringLiteral("List1"));
+    Command1 = findChild<QPushButton*>(QStringLiteral("Command1"));
+    Command2 = findChild<QPushButton*>(QStringLiteral("Command2"));
 
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);

@@ -1,21 +1,17 @@
 #pragma once
 
-#include "release/releasesignature.h"
-
 #include <QElapsedTimer>
 #include <QWidget>
 
-class DownLoad;
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QTimer;
+class UpdateSession;
 class XP_ProgressBar;
 
-// The progress window: one second after it loads it fetches the release's signed sum list and
-// every pending file into a staging folder, one after another, checks them against the list,
-// and only then installs them all and records the new version (installjournal.h); any failure
-// installs nothing. Then the program ends.
+// The progress window: shows an update session (release/updatesession.h), which it starts one
+// second after it loads. Then the program ends.
 class Form6 : public QWidget {
     Q_OBJECT
 public:
@@ -28,17 +24,11 @@ public:
     QLabel* L = nullptr;
     QLabel* Update_files = nullptr;
     QPushButton* Command1 = nullptr;
-    QListWidget* List1 = nullptr;
+    QListWidget* List1 = nullptr; // the session's pending files
     QTimer* Timer1 = nullptr;
 
-    DownLoad* tg = nullptr;
-    QString IniPath;
-    QString NewVersion;
-    QString BaseUrl;
+    UpdateSession* session = nullptr;
     qint64 TotalSize = 0;
-
-    // The key the release's signature must be made with; the built-in one unless changed.
-    void setPublicKey(const QByteArray& key) { m_publicKey = key; }
 
     // "###,###": thousands grouped with commas, nothing at all for zero.
     static QString groupDigits(qint64 n);
@@ -51,28 +41,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void Form_Load(const QString& commandText);
+    void Form_Load();
     void Timer1_Timer();
     void Command1_Click();
-    void tg_GetData(qint64 Progress);
+    void tg_GetData(qint64 Progress, qint64 total);
     void tg_ErrMassage(const QString& Description);
-    void tg_DownLoadOver();
     void showProgress(qint64 Progress);
-    void finish(bool allInstalled);
-    // The steps of the sequence; each shows its one message and returns false on failure.
-    bool checkNames(const QStringList& names);
-    bool fetchSignedList(const QStringList& names, release::SumList* list);
-    bool downloadAll(const QStringList& names);
-    bool verifyAll(const QStringList& names, const release::SumList& list);
-    bool installAll(const QStringList& names, const release::SumList& list);
 
-    QString m_programFolder;
-    QByteArray m_publicKey;
-    bool m_progressSeen = false;
     qint64 m_lastProgress = 0;
     QElapsedTimer m_sinceShown;
-    QList<release::FileDigest> m_received; // of each staged file, in list order
-    bool m_running = false;
-    bool m_finished = false;
-    bool m_closeRequested = false;
 };

@@ -175,21 +175,21 @@ void XP_ProgressBar::DrawProgressBar() {
 void XP_ProgressBar::CalcBar() {
     m_barRect = m_clientRect;
     const Rect& c = m_clientRect;
-    m_fraction = double(qint64(m_value) - m_min) / double(qint64(m_max) - m_min);
-    if (m_fraction > 1)
-        m_fraction = 1;
-    if (!(m_fraction >= 0))
-        m_fraction = 0;
-    m_shownFraction = m_fraction;
+    double fraction = double(qint64(m_value) - m_min) / double(qint64(m_max) - m_min);
+    if (fraction > 1)
+        fraction = 1;
+    if (!(fraction >= 0))
+        fraction = 0;
+    m_shownFraction = fraction;
     // std::nearbyint rounds halves to even, as the layout requires; % keeps the dividend's sign.
     if (m_orientation == 0) {
-        m_barRect.right = c.left + int(std::nearbyint((c.right - c.left) * m_fraction));
+        m_barRect.right = c.left + int(std::nearbyint((c.right - c.left) * fraction));
         m_barRect.right -= (m_barRect.right - m_barRect.left) % (BlockWidth + BlockGap);
         if (m_barRect.right < c.left)
             m_barRect.right = c.left;
     } else {
-        m_fraction = 1.0 - m_fraction - 0.02;
-        m_barRect.top = c.top + int(std::nearbyint((c.bottom - c.top) * m_fraction));
+        fraction = 1.0 - fraction - 0.02;
+        m_barRect.top = c.top + int(std::nearbyint((c.bottom - c.top) * fraction));
         m_barRect.top -= (m_barRect.top - m_barRect.bottom) % (BlockWidth + BlockGap);
         if (m_barRect.top > c.bottom)
             m_barRect.top = c.bottom;

@@ -25,8 +25,6 @@ public:
 
     quint32 Color() const { return m_color; }
     void setColor(quint32 lColor) { m_color = TranslateColor(lColor); }
-    QFont Font() const { return m_font; }
-    void setFont(const QFont& fnt) { m_font = fnt; }
     int Min() const { return m_min; }
     void setMin(int cMin) { m_min = cMin; }
     int Max() const { return m_max; }
@@ -49,7 +47,6 @@ public:
 
     const QImage& backBuffer() const { return m_buffer; }
     const Rect& barRect() const { return m_barRect; }
-    double fraction() const { return m_fraction; }
     // The caption DrawCaption prints: the filled share in whole percent.
     QString captionText() const;
 
@@ -82,9 +79,8 @@ private:
     int m_min = 0;
     int m_value = 0;
     bool m_showText = false;
-    QFont m_font;
+    QFont m_font;    // the caption's
     QImage m_buffer; // only grows
-    double m_fraction = 0;
     double m_shownFraction = 0;
     Rect m_clientRect;
     Rect m_barRect;

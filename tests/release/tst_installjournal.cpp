@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,6 +25,8 @@ private slots:
     void recoversWhollyFromAnyStep();
     void rollsBackWhenTheVersionCannotBeRecorded();
     void dropsAnUnfinishedDownload();
+    void installsEveryNameInsideFolder();
+    void refusesJournalNamingFileOutsideFolder();
 
 private:
     void stageNewSet();
@@ -111,6 +114,31 @@ void TestInstallJournal::dropsAnUnfinishedDownload() {
     QCOMPARE(recoverInterruptedInstall(m_dir->path(), ini()).what, Recovery::DroppedDownload);
     expectWhole(false);
     QCOMPARE(recoverInterruptedInstall(m_dir->path(), ini()).what, Recovery::Nothing);
+}
+
+void TestInstallJournal::installsEveryNameInsideFolder() {
+    // A name that Qt would read as a resource path once landed in the current folder.
+    QTemporaryDir elsewhere;
+    const QString current = QDir::currentPath();
+    QDir::setCurrent(elsewhere.path());
+    const auto back = qScopeGuard([&] { QDir::setCurrent(current); });
+    QString error;
+    QVERIFY(prepareStaging(m_dir->path(), &error));
+    QVERIFY(writeFile(stagedPath(m_dir->path(), 0), "colon"));
+    QVERIFY(installStaged(m_dir->path(), {{":c", 0644}}, "3.1", ini()).ok);
+    QCOMPARE(readAll(m_dir->path() + "/:c"), QByteArray("colon"));
+    QCOMPARE(QDir(elsewhere.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
+void TestInstallJournal::refusesJournalNamingFileOutsideFolder() {
+    stageNewSet();
+    QVERIFY(writeFile(stagingFolder(m_dir->path()) + "/journal",
+                      "quillon-install 1\nstate installing\nversion 3.1\nold-version 3.0\n"
+                      "file 0 644 0 ..%2Foutside\n"));
+    QCOMPARE(recoverInterruptedInstall(m_dir->path(), ini()).what, Recovery::Failed);
+    QCOMPARE(readAll(m_dir->filePath("a")), QByteArray("old a"));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath("../outside")));
 }
 
 QTEST_GUILESS_MAIN(TestInstallJournal)

@@ -1,4 +1,4 @@
-#include "updater/download.h"
+#include "release/download.h"
 #include "loopbackserver.h"
 #include "releasedport.h"
 

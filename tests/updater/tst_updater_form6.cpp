@@ -1,9 +1,9 @@
-#include "updater/download.h"
 #include "updater/form6.h"
 #include "loopbackserver.h"
 #include "releasedport.h"
 #include "release/profile.h"
 #include "release/releasesignature.h"
+#include "release/updatesession.h"
 #include "updater/updatermessages.h"
 #include "updater/xp_progressbar.h"
 
@@ -85,11 +85,9 @@ void TestForm6::groupsDigitsInThousands() {
 
 void TestForm6::showsProgressOfCurrentFile() {
     Form6 form(QStringLiteral("3.1?a"), m_dir->path());
-    form.TotalSize = 0;
-    emit form.tg->GetData(2048);
+    emit form.session->progress(2048, 0);
     QCOMPARE(form.L->text(), QStringLiteral("2,048/ bytes"));
-    form.TotalSize = 4096;
-    emit form.tg->GetData(1024);
+    emit form.session->progress(1024, 4096);
     QCOMPARE(form.L->text(), QStringLiteral("1,024/4,096 bytes"));
     QCOMPARE(form.ProgressBar1->Max(), 4096);
     QCOMPARE(form.ProgressBar1->Value(), 1024);
@@ -137,13 +135,14 @@ void TestForm6::installsFilesAndRecordsVersion() {
     http.start();
     writeProfileString("update", "http", http.url("/u/"), m_dir->filePath("system.ini"));
     Form6 form(QStringLiteral("3.1?a,b"), m_dir->path());
-    form.setPublicKey(keys.publicKey);
+    form.session->setPublicKey(keys.publicKey);
     QSignalSpy ended(&form, &Form6::ended);
     QVERIFY(ended.wait(10000));
     QCOMPARE(ended.at(0).at(0).toBool(), true);
     QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));
     QCOMPARE(form.Update_files->text(), QStringLiteral("升级组件:b"));
     QCOMPARE(form.L->text(), QStringLiteral("5/5 bytes"));
+    QCOMPARE(form.List1->count(), 0); // every pending file fetched
     QCOMPARE(readProfileString("system", "Version", m_dir->filePath("system.ini")), "3.1");
     QFile b(m_dir->filePath("b"));
     QVERIFY(b.open(QIODevice::ReadOnly));

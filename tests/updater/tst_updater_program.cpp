@@ -71,6 +71,7 @@ private slots:
     void freesStagingWhenDiskIsFull();
     void writesNothingOutsideFolder();
     void endsWhollyOldOrWhollyNewAfterKill();
+    void leavesClientToStartAfterKillDuringOwnReplacement();
 
 private:
     int runUpdater(const QString& route, const QStringList& arguments, QString* errors,
@@ -124,6 +125,12 @@ int TestUpdaterProgram::runUpdater(const QString& route, const QStringList& argu
                                    QString* errors, QProcess::ExitStatus* status) {
     writeProfileString("update", "http", m_base + route, m_app + "/system.ini");
     QProcess updater;
+    // No platform at all: the unattended updater opens no window, so it must not need one.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "none");
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    updater.setProcessEnvironment(environment);
     updater.start(m_app + "/quillon-update", QStringList{QStringLiteral("--yes")} + arguments);
     if (!updater.waitForFinished(60000)) {
         updater.kill();
@@ -292,6 +299,71 @@ void TestUpdaterProgram::endsWhollyOldOrWhollyNewAfterKill() {
     qInfo("killed at %d steps: %d left the old set, %d the new", killed, old, updated - 1);
     QVERIFY2(killed >= 20, qPrintable(QString::number(killed)));
     QVERIFY(old > 0 && updated > 1);
+}
+
+// The update replaces the client itself and dies after each step in turn, and so does the
+// recovery: the client must be there to start at every point, and an unattended run with nothing
+// to fetch finishes what was left, says what it did and succeeds.
+void TestUpdaterProgram::leavesClientToStartAfterKillDuringOwnReplacement() {
+    const QString release = m_root.filePath("release-client");
+    QVERIFY(QDir().mkpath(release));
+    QVERIFY(writeFile(release + "/version.txt", "3.1\n"));
+    QVERIFY(writeFile(release + "/quillon", "#!/bin/sh\necho new\n", kExecutable));
+    QVERIFY(writeFile(release + "/a", "new a\n"));
+    QProcess service;
+    const QString base = startServiceProcess(service, QStringLiteral(QUILLON_SERVICE_BIN),
+                                             {QStringLiteral("--release"), release});
+    QVERIFY(!base.isEmpty());
+    const auto stop = qScopeGuard([&] { stopServiceProcess(service); });
+    const auto run = [this](const QString& program, const QStringList& arguments, QString* out) {
+        QProcess process;
+        process.start(m_app + "/" + program, arguments);
+        if (!process.waitForStarted())
+            return -2; // not there to start
+        if (!process.waitForFinished(60000))
+            process.kill();
+        process.waitForFinished();
+        *out = QString::fromLocal8Bit(process.readAllStandardOutput() +
+                                      process.readAllStandardError());
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    };
+    int killed = 0, recovered = 0;
+    for (int step = 1; step < 100; ++step) {
+        init();
+        QVERIFY(writeFile(m_app + "/quillon", "#!/bin/sh\necho old\n", kExecutable));
+        writeProfileString("update", "http", base + "update/files/", m_app + "/system.ini");
+        QString output;
+        const int code =
+            run("quillon-update", {"--yes", "--stop-at", QString::number(step), "3.1?quillon,a"},
+                &output);
+        QString client;
+        QCOMPARE(run("quillon", {}, &client), 0);
+        if (code != -1) {
+            QCOMPARE(code, 0);
+            QCOMPARE(client, QString("new\n"));
+            break;
+        }
+        ++killed;
+        // The recovery is killed too, each time a step later, until one run completes it.
+        const QString staging = m_app + "/.quillon-staging";
+        for (int stop = 1; QFileInfo::exists(staging) && stop < 50; ++stop) {
+            const int recovery =
+                run("quillon-update", {"--yes", "--stop-at", QString::number(stop)}, &output);
+            QCOMPARE(run("quillon", {}, &client), 0);
+            if (recovery != -1) {
+                ++recovered;
+                QCOMPARE(recovery, 0);
+                QVERIFY2(output.contains("quillon-update: "), qPrintable(output));
+                QVERIFY(!QFileInfo::exists(staging));
+            }
+        }
+        const bool isNew = readProfileString("system", "Version", m_app + "/system.ini") == "3.1";
+        QCOMPARE(run("quillon", {}, &client), 0);
+        QCOMPARE(client, QString(isNew ? "new\n" : "old\n"));
+        QCOMPARE(readAll(m_app + "/a"), QByteArray(isNew ? "new a\n" : "old a\n"));
+    }
+    qInfo("killed at %d steps, %d of them recovered by the updater", killed, recovered);
+    QVERIFY2(killed >= 8 && recovered >= 4, qPrintable(QString::number(killed)));
 }
 
 QTEST_GUILESS_MAIN(TestUpdaterProgram)

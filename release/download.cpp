@@ -1,4 +1,4 @@
-#include "updater/download.h"
+#include "release/download.h"
 
 #include "fetchpolicy.h"
 #include "release/releasesignature.h"
