@@ -197,8 +197,6 @@ private:
     bool record(std::string_view line) {
         if (!m_inQuotes && line.find('"') == npos) {
             // Most lines: fields are views into the line itself.
-            if (trimmed(line).empty())
-                return true;
             m_fields.clear();
             for (size_t from = 0;;) {
                 const size_t comma = line.find(',', from);
@@ -304,6 +302,9 @@ private:
     }
 
     bool deliver() {
+        // A line of blanks only, as some exporters leave at the end, is no record.
+        if (m_fields.size() == 1 && m_fields[0].empty())
+            return true;
         if (!m_headerRead)
             return readHeader();
         Record record;
