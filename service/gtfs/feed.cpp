@@ -240,7 +240,17 @@ private:
                              return fault(QStringLiteral("bad exception_type"), r);
                          Service& s = service(r[0]);
                          (r[2] == "1" ? s.added : s.removed).push_back(date);
-                     });
+                     }) &&
+               sortExceptions();
+    }
+
+    // Sorted, so a day's services are found by halving, however many exceptions a feed lists.
+    bool sortExceptions() {
+        for (Service& s : m_feed.services) {
+            std::sort(s.added.begin(), s.added.end());
+            std::sort(s.removed.begin(), s.removed.end());
+        }
+        return true;
     }
 
     bool readTrips() {
