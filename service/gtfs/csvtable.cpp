@@ -107,8 +107,6 @@ public:
                             .arg(m_limits.bytes >> 20));
         if (m_first) {
             m_first = false;
-            if (piece.substr(0, 3) == "\xEF\xBB\xBF")
-                piece.remove_prefix(3);
             estimate(piece);
         }
         // A line begun in an earlier piece is completed from this one.
@@ -183,6 +181,9 @@ private:
                                 ? QStringLiteral("not CSV text (NUL byte)")
                                 : QStringLiteral("not UTF-8 text; GTFS tables are UTF-8"));
             }
+            // A BOM is whole only once the first line is: pieces may split it.
+            if (m_line == 1 && line.substr(0, 3) == "\xEF\xBB\xBF")
+                line.remove_prefix(3);
             if (!line.empty() && line.back() == '\n')
                 line.remove_suffix(1);
             if (!line.empty() && line.back() == '\r')

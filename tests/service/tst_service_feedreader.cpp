@@ -33,8 +33,32 @@ struct Loaded {
     QString stops; // "甲 08:00,乙 09:00" of the train K1
 };
 
-Loaded load(const QByteArray& changes) {
-    const gtfs::MemorySource source = feedSource(base, changes);
+// Hands out its tables `pieceSize` bytes at a time, as files and zips do in bigger pieces.
+class ChoppedSource : public gtfs::MemorySource {
+public:
+    ChoppedSource(gtfs::MemorySource whole, size_t pieceSize)
+        : MemorySource(std::move(whole))
+        , m_pieceSize(pieceSize) {}
+    bool read(const QString& table, const Sink& sink, QString* error) const override {
+        return MemorySource::read(
+            table,
+            [&](std::string_view all) {
+                for (size_t at = 0; at < all.size(); at += m_pieceSize) {
+                    if (!sink(all.substr(at, m_pieceSize)))
+                        return false;
+                }
+                return true;
+            },
+            error);
+    }
+
+private:
+    size_t m_pieceSize;
+};
+
+Loaded load(const QByteArray& changes, size_t pieceSize = 0) {
+    const gtfs::MemorySource whole = feedSource(base, changes);
+    const ChoppedSource source(whole, pieceSize > 0 ? pieceSize : size_t(1) << 30);
     gtfs::Feed feed;
     Loaded result;
     result.ok = gtfs::readFeed(source, feed, &result.error);
@@ -106,6 +130,8 @@ class TestServiceFeedReader : public QObject {
 private slots:
     void readsCsvAsExportersWriteIt_data();
     void readsCsvAsExportersWriteIt();
+    void readsTheSameInPiecesOfAnySize_data();
+    void readsTheSameInPiecesOfAnySize();
     void refusesUnusableFeedNamingFileAndLine_data();
     void refusesUnusableFeedNamingFileAndLine();
     void skipsBadRowsAndCountsThem_data();
@@ -149,6 +175,25 @@ void TestServiceFeedReader::readsCsvAsExportersWriteIt() {
     QVERIFY2(loaded.ok, qPrintable(loaded.error));
     QCOMPARE(loaded.faults.summary(), QStringList());
     QCOMPARE(loaded.stops, stops);
+}
+
+void TestServiceFeedReader::readsTheSameInPiecesOfAnySize_data() {
+    QTest::addColumn<int>("pieceSize");
+    for (int size : {1, 2, 3, 5, 64})
+        QTest::addRow("%d bytes", size) << size;
+}
+
+void TestServiceFeedReader::readsTheSameInPiecesOfAnySize() {
+    QFETCH(int, pieceSize);
+    // A BOM, CRLF, a multi-line quoted field and characters of 3 and 4 bytes split anywhere.
+    const QByteArray changes = "== stops.txt\n\xEF\xBB\xBFstop_id,stop_name\r\n"
+                               "a , 甲\r\n\r\nb,\" 𠀋\r\n\"\"站\"\"\"\r\n";
+    const Loaded whole = load(changes);
+    QVERIFY2(whole.ok, qPrintable(whole.error));
+    QCOMPARE(whole.stops, QStringLiteral("甲 08:00, 𠀋\n＂站＂ 09:00"));
+    const Loaded pieces = load(changes, size_t(pieceSize));
+    QVERIFY2(pieces.ok, qPrintable(pieces.error));
+    QCOMPARE(pieces.stops, whole.stops);
 }
 
 void TestServiceFeedReader::refusesUnusableFeedNamingFileAndLine_data() {
