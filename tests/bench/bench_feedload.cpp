@@ -320,7 +320,18 @@ double cpuMs() {
 // answer to a station-to-station query, and its peak and resident memory then (MB).
 struct Start {
     double lineMs = 0, answerMs = 0, peakMb = 0, residentMb = 0;
+    double cpuMs = 0; // the service's own processor time until then, in 10 ms ticks
 };
+
+double processCpuMs(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // After the parenthesised name: state is field 3, utime and stime are fields 14 and 15.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return f.size() > 12 ? (f[11].toDouble() + f[12].toDouble()) * 1000 / 100 : -1;
+}
 
 double statusMb(qint64 pid, const char* field) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
@@ -360,6 +371,7 @@ std::optional<Start> startService(const QString& feed, const std::string& path) 
         httplib::Client client("127.0.0.1", port);
         const auto answer = client.Get(path);
         start.answerMs = double(timer.nsecsElapsed()) / 1e6;
+        start.cpuMs = processCpuMs(service.processId());
         start.peakMb = statusMb(service.processId(), "VmHWM:");
         start.residentMb = statusMb(service.processId(), "VmRSS:");
         if (answer && answer->status == 200)
@@ -493,11 +505,12 @@ int main(int argc, char* argv[]) {
     const Start& mid = starts[starts.size() / 2];
     pass &= report("service start to first answer", mid.answerMs <= kMaxStartMs,
                    QStringLiteral("%1 ms (start line at %2 ms; median of %3, wall clock; target "
-                                  "<= %4)")
+                                  "<= %4); its processor time %5 ms")
                        .arg(mid.answerMs, 0, 'f', 0)
                        .arg(mid.lineMs, 0, 'f', 0)
                        .arg(starts.size())
-                       .arg(kMaxStartMs));
+                       .arg(kMaxStartMs)
+                       .arg(mid.cpuMs, 0, 'f', 0));
     std::printf("  ----  %-36s peak %.1f MB, resident %.1f MB = %.2fx\n",
                 "service memory after its first answer", mid.peakMb, mid.residentMb,
                 mid.peakMb / mid.residentMb);
