@@ -264,8 +264,9 @@ bool scaleFeed(const QString& from, const QString& to, int scale) {
     return true;
 }
 
-double kb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
+// A figure of /proc/PID/status in KB ("VmHWM:", "VmRSS:"); PID "self" for this process.
+double statusKb(const QString& pid, const char* field) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
@@ -276,7 +277,7 @@ double kb(const char* field) {
 
 // The child's part: load once with `which`, print "BEFORE PEAK STEADY" in KB.
 int measureMemory(const QString& which, const QString& dir) {
-    const double before = kb("VmRSS:");
+    const double before = statusKb(QStringLiteral("self"), "VmRSS:");
     gtfs::Feed feed;
     MinimalFeed minimal;
     if (which == u"reader") {
@@ -288,7 +289,8 @@ int measureMemory(const QString& which, const QString& dir) {
         return fail(QStringLiteral("the minimal loader failed"));
     }
     malloc_trim(0);
-    std::printf("%.0f %.0f %.0f\n", before, kb("VmHWM:"), kb("VmRSS:"));
+    std::printf("%.0f %.0f %.0f\n", before, statusKb(QStringLiteral("self"), "VmHWM:"),
+                statusKb(QStringLiteral("self"), "VmRSS:"));
     return feed.stopTimes.size() + minimal.stopTimes.size() > 0 ? 0 : 1;
 }
 
@@ -333,21 +335,6 @@ double processCpuMs(qint64 pid) {
     return f.size() > 12 ? (f[11].toDouble() + f[12].toDouble()) * 1000 / 100 : -1;
 }
 
-double statusMb(qint64 pid, const char* field) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qsizetype(std::strlen(field)))
-                       .trimmed()
-                       .split(' ')
-                       .value(0)
-                       .toDouble() /
-                   1024;
-    return -1;
-}
-
 std::optional<Start> startService(const QString& feed, const std::string& path) {
     QProcess service;
     QElapsedTimer timer;
@@ -372,8 +359,8 @@ std::optional<Start> startService(const QString& feed, const std::string& path) 
         const auto answer = client.Get(path);
         start.answerMs = double(timer.nsecsElapsed()) / 1e6;
         start.cpuMs = processCpuMs(service.processId());
-        start.peakMb = statusMb(service.processId(), "VmHWM:");
-        start.residentMb = statusMb(service.processId(), "VmRSS:");
+        start.peakMb = statusKb(QString::number(service.processId()), "VmHWM:") / 1024;
+        start.residentMb = statusKb(QString::number(service.processId()), "VmRSS:") / 1024;
         if (answer && answer->status == 200)
             result = start;
     }
