@@ -190,7 +190,7 @@ void TestServiceFeedReader::readsTheSameInPiecesOfAnySize() {
                                "a , 甲\r\n\r\nb,\" 𠀋\r\n\"\"站\"\"\"\r\n";
     const Loaded whole = load(changes);
     QVERIFY2(whole.ok, qPrintable(whole.error));
-    QCOMPARE(whole.stops, QStringLiteral("甲 08:00, 𠀋\n＂站＂ 09:00"));
+    QCOMPARE(whole.stops, QStringLiteral("甲 08:00, 𠀋\r\n＂站＂ 09:00"));
     const Loaded pieces = load(changes, size_t(pieceSize));
     QVERIFY2(pieces.ok, qPrintable(pieces.error));
     QCOMPARE(pieces.stops, whole.stops);
