@@ -14,8 +14,9 @@ QDate fromNumber(int value) {
     return QDate(value / 10000, value / 100 % 100, value % 100);
 }
 
+// The reader sorts each service's exceptions.
 bool contains(const std::vector<int>& dates, int date) {
-    return std::find(dates.begin(), dates.end(), date) != dates.end();
+    return std::binary_search(dates.begin(), dates.end(), date);
 }
 
 bool weeklyOn(const Service& s, int date, int weekday) {

@@ -5,7 +5,10 @@
 #include <QDate>
 #include <QHash>
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
+#include <utility>
 
 namespace gtfs {
 
@@ -23,25 +26,63 @@ QString utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// Ids are looked up through one reused key, so finding a row's stop or trip allocates
-// nothing once the key has grown.
-class IdIndex {
+// Ids of one table, hashed to the index of their row: open addressing over the rows' own id
+// strings, so an id is stored once and a lookup allocates nothing.
+template <typename Row> class IdIndex {
 public:
-    void reserve(size_t n) { m_ids.reserve(n); }
-    // The index of id, or -1; `insert` adds it as `next` when it is new.
-    int find(std::string_view id) {
-        m_key.assign(id);
-        const auto it = m_ids.find(m_key);
-        return it == m_ids.end() ? -1 : it->second;
+    explicit IdIndex(const std::vector<Row>& rows)
+        : m_rows(rows) {}
+    void reserve(size_t n) {
+        if (n * 2 > m_slots.size())
+            rehash(n * 2);
     }
-    bool insert(std::string_view id, int next) {
-        m_key.assign(id);
-        return m_ids.emplace(m_key, next).second;
+    // The index of id, or -1.
+    int find(std::string_view id) const {
+        if (m_slots.empty())
+            return -1;
+        const size_t hash = std::hash<std::string_view>()(id);
+        for (size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
+            const Slot& slot = m_slots[at];
+            if (slot.row < 0)
+                return -1;
+            if (slot.hash == std::uint32_t(hash) && m_rows[size_t(slot.row)].id == id)
+                return slot.row;
+        }
+    }
+    // Adds the row at `row` under its id, which find() has not found.
+    void add(int row) {
+        if ((m_count + 1) * 2 > m_slots.size())
+            rehash(std::max<size_t>(16, m_slots.size() * 2));
+        place(row, std::hash<std::string_view>()(m_rows[size_t(row)].id));
+        ++m_count;
     }
 
 private:
-    std::unordered_map<std::string, int> m_ids;
-    std::string m_key;
+    struct Slot {
+        std::uint32_t hash = 0;
+        int row = -1;
+    };
+    void place(int row, size_t hash) {
+        size_t at = hash & m_mask;
+        while (m_slots[at].row >= 0)
+            at = (at + 1) & m_mask;
+        m_slots[at] = {std::uint32_t(hash), row};
+    }
+    void rehash(size_t wanted) {
+        size_t capacity = 16;
+        while (capacity < wanted)
+            capacity *= 2;
+        std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(capacity));
+        m_mask = capacity - 1;
+        for (const Slot& slot : old) {
+            if (slot.row >= 0)
+                place(slot.row, std::hash<std::string_view>()(m_rows[size_t(slot.row)].id));
+        }
+    }
+    const std::vector<Row>& m_rows;
+    std::vector<Slot> m_slots;
+    size_t m_mask = 0;
+    size_t m_count = 0;
 };
 
 class FeedReader {
@@ -74,63 +115,59 @@ private:
         return false;
     }
 
-    // Past these many rows a table is refused, so no feed makes memory grow without bound;
-    // fifty times a national network's stop times still fit.
-    static constexpr int maxStopTimes = 10'000'000;
-    static constexpr int maxRows = 2'000'000;
+    // Past these many lines or bytes a table is refused at once, so no feed makes memory or
+    // time grow without bound. Both are a hundred times a national railway network's tables
+    // (200,000 stop times, 11,000 trips), and the rows they allow fit in a few GiB.
+    static constexpr TableLimits stopTimesLimits{20'000'000, std::int64_t(4) << 30};
+    static constexpr TableLimits otherLimits{5'000'000, std::int64_t(1) << 30};
 
     bool table(const QString& name, const std::vector<Column>& columns,
-               const std::function<void(const Record&)>& onRecord) {
+               const std::function<void(const Record&)>& onRecord,
+               const RowEstimate& onEstimate = {}) {
         m_table = name;
-        const int limit = name == stopTimesTable ? maxStopTimes : maxRows;
-        int rows = 0;
-        int tooMany = 0;
-        const bool read = readTable(
-            m_source, name, columns,
-            [&](const Record& r) {
-                if (++rows <= limit)
-                    onRecord(r);
-                else if (tooMany == 0)
-                    tooMany = r.line;
-            },
-            m_error);
-        if (read && tooMany > 0)
-            return fail(QStringLiteral("%1:%2: more than %3 rows; the service holds no more")
-                            .arg(name)
-                            .arg(tooMany)
-                            .arg(limit));
-        return read;
+        return readTable(m_source, name, columns, onRecord,
+                         name == stopTimesTable ? stopTimesLimits : otherLimits, m_error,
+                         onEstimate);
+    }
+
+    template <typename Row> static RowEstimate reserve(std::vector<Row>& rows, IdIndex<Row>& ids) {
+        return [&rows, &ids](std::int64_t n) {
+            rows.reserve(rows.size() + size_t(n));
+            ids.reserve(rows.size() + size_t(n));
+        };
     }
 
     void fault(const QString& kind, const Record& r) { m_feed.faults.add(kind, m_table, r.line); }
 
     bool readStops() {
         enum { id, name, parent, type, lat, lon };
-        return table(stopsTable,
-                     {{"stop_id", true},
-                      {"stop_name", true},
-                      {"parent_station"},
-                      {"location_type"},
-                      {"stop_lat"},
-                      {"stop_lon"}},
-                     [&](const Record& r) {
-                         Stop s;
-                         s.id = r[id];
-                         int t = 0;
-                         if (!r[type].empty() && (!parseNumber(r[type], t) || t < 0 || t > 4))
-                             return fault(QStringLiteral("bad location_type"), r);
-                         s.type = t == 0   ? LocationType::Platform
-                                  : t == 1 ? LocationType::Station
-                                           : LocationType::Other;
-                         s.name = utf8(r[name]);
-                         s.parentId = r[parent];
-                         s.hasPosition = parseNumber(r[lat], s.lat) && parseNumber(r[lon], s.lon) &&
-                                         s.lat >= -90 && s.lat <= 90 && s.lon >= -180 &&
-                                         s.lon <= 180;
-                         if (!m_stops.insert(s.id, int(m_feed.stops.size())))
-                             return fault(QStringLiteral("duplicate stop_id"), r);
-                         m_feed.stops.push_back(std::move(s));
-                     });
+        return table(
+            stopsTable,
+            {{"stop_id", true},
+             {"stop_name", true},
+             {"parent_station"},
+             {"location_type"},
+             {"stop_lat"},
+             {"stop_lon"}},
+            [&](const Record& r) {
+                Stop s;
+                s.id = r[id];
+                int t = 0;
+                if (!r[type].empty() && (!parseNumber(r[type], t) || t < 0 || t > 4))
+                    return fault(QStringLiteral("bad location_type"), r);
+                s.type = t == 0   ? LocationType::Platform
+                         : t == 1 ? LocationType::Station
+                                  : LocationType::Other;
+                s.name = utf8(r[name]);
+                s.parentId = r[parent];
+                s.hasPosition = parseNumber(r[lat], s.lat) && parseNumber(r[lon], s.lon) &&
+                                s.lat >= -90 && s.lat <= 90 && s.lon >= -180 && s.lon <= 180;
+                if (m_stops.find(s.id) >= 0)
+                    return fault(QStringLiteral("duplicate stop_id"), r);
+                m_feed.stops.push_back(std::move(s));
+                m_stops.add(int(m_feed.stops.size() - 1));
+            },
+            reserve(m_feed.stops, m_stops));
     }
 
     bool readRoutes() {
@@ -145,18 +182,20 @@ private:
                     return fault(QStringLiteral("bad route_type"), r);
                 route.shortName = utf8(r[shortName]);
                 route.longName = utf8(r[longName]);
-                if (!m_routes.insert(route.id, int(m_feed.routes.size())))
+                if (m_routes.find(route.id) >= 0)
                     return fault(QStringLiteral("duplicate route_id"), r);
                 m_feed.routes.push_back(std::move(route));
-            });
+                m_routes.add(int(m_feed.routes.size() - 1));
+            },
+            reserve(m_feed.routes, m_routes));
     }
 
     Service& service(std::string_view id) {
         int i = m_services.find(id);
         if (i < 0) {
             i = int(m_feed.services.size());
-            m_services.insert(id, i);
             m_feed.services.push_back(Service{std::string(id), false, 0, 0, 0, {}, {}});
+            m_services.add(i);
         }
         return m_feed.services[size_t(i)];
     }
@@ -201,7 +240,17 @@ private:
                              return fault(QStringLiteral("bad exception_type"), r);
                          Service& s = service(r[0]);
                          (r[2] == "1" ? s.added : s.removed).push_back(date);
-                     });
+                     }) &&
+               sortExceptions();
+    }
+
+    // Sorted, so a day's services are found by halving, however many exceptions a feed lists.
+    bool sortExceptions() {
+        for (Service& s : m_feed.services) {
+            std::sort(s.added.begin(), s.added.end());
+            std::sort(s.removed.begin(), s.removed.end());
+        }
+        return true;
     }
 
     bool readTrips() {
@@ -220,38 +269,49 @@ private:
                 t.id = r[id];
                 t.shortName = utf8(r[shortName]);
                 t.line = r.line;
-                if (!m_trips.insert(t.id, int(m_feed.trips.size())))
+                if (m_trips.find(t.id) >= 0)
                     return fault(QStringLiteral("duplicate trip_id"), r);
                 m_feed.trips.push_back(std::move(t));
-            });
+                m_trips.add(int(m_feed.trips.size() - 1));
+            },
+            reserve(m_feed.trips, m_trips));
     }
 
     bool readStopTimes() {
         enum { trip, arrival, departure, stop, sequence };
-        return table(stopTimesTable,
-                     {{"trip_id", true},
-                      {"arrival_time", true},
-                      {"departure_time", true},
-                      {"stop_id", true},
-                      {"stop_sequence", true}},
-                     [&](const Record& r) {
-                         StopTime st;
-                         st.line = r.line;
-                         st.trip = m_trips.find(r[trip]);
-                         if (st.trip < 0)
-                             return fault(QStringLiteral("unknown trip"), r);
-                         st.stop = m_stops.find(r[stop]);
-                         if (st.stop < 0)
-                             return fault(QStringLiteral("unknown stop"), r);
-                         if (m_feed.stops[size_t(st.stop)].type == LocationType::Other)
-                             return fault(QStringLiteral("stop is an entrance or node"), r);
-                         if (!parseNumber(r[sequence], st.sequence) || st.sequence < 0)
-                             return fault(QStringLiteral("bad stop_sequence"), r);
-                         if (!readTime(r[arrival], st.arrival) ||
-                             !readTime(r[departure], st.departure))
-                             return fault(QStringLiteral("bad time"), r);
-                         m_feed.stopTimes.push_back(st);
-                     });
+        std::string lastTripId;
+        int lastTrip = -1;
+        return table(
+            stopTimesTable,
+            {{"trip_id", true},
+             {"arrival_time", true},
+             {"departure_time", true},
+             {"stop_id", true},
+             {"stop_sequence", true}},
+            [&](const Record& r) {
+                StopTime st;
+                st.line = r.line;
+                // A trip's stop times mostly stand together: its id is looked up
+                // once for them all.
+                if (r[trip] != lastTripId) {
+                    lastTripId = r[trip];
+                    lastTrip = m_trips.find(lastTripId);
+                }
+                st.trip = lastTrip;
+                if (st.trip < 0)
+                    return fault(QStringLiteral("unknown trip"), r);
+                st.stop = m_stops.find(r[stop]);
+                if (st.stop < 0)
+                    return fault(QStringLiteral("unknown stop"), r);
+                if (m_feed.stops[size_t(st.stop)].type == LocationType::Other)
+                    return fault(QStringLiteral("stop is an entrance or node"), r);
+                if (!parseNumber(r[sequence], st.sequence) || st.sequence < 0)
+                    return fault(QStringLiteral("bad stop_sequence"), r);
+                if (!readTime(r[arrival], st.arrival) || !readTime(r[departure], st.departure))
+                    return fault(QStringLiteral("bad time"), r);
+                m_feed.stopTimes.push_back(st);
+            },
+            [&](std::int64_t n) { m_feed.stopTimes.reserve(m_feed.stopTimes.size() + size_t(n)); });
     }
 
     static bool readTime(std::string_view text, int& seconds) {
@@ -321,7 +381,10 @@ private:
     Feed& m_feed;
     QString* m_error = nullptr;
     QString m_table;
-    IdIndex m_stops, m_routes, m_trips, m_services;
+    IdIndex<Stop> m_stops{m_feed.stops};
+    IdIndex<Route> m_routes{m_feed.routes};
+    IdIndex<Trip> m_trips{m_feed.trips};
+    IdIndex<Service> m_services{m_feed.services};
 };
 
 } // namespace

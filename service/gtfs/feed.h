@@ -58,9 +58,9 @@ struct Frequency {
 struct Service {
     std::string id;
     bool hasCalendar = false;
-    std::uint8_t weekdays = 0;      // bit 0 Monday … bit 6 Sunday
-    int startDate = 0, endDate = 0; // YYYYMMDD
-    std::vector<int> added, removed;
+    std::uint8_t weekdays = 0;       // bit 0 Monday … bit 6 Sunday
+    int startDate = 0, endDate = 0;  // YYYYMMDD
+    std::vector<int> added, removed; // sorted
 };
 
 struct Feed {

@@ -6,6 +6,13 @@
 
 #include <zip.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
 namespace gtfs {
 
 namespace {
@@ -19,25 +26,67 @@ public:
 
     bool has(const QString& table) const override { return QFileInfo::exists(file(table)); }
 
+    std::int64_t size(const QString& table) const override {
+        const QFileInfo info(file(table));
+        return info.isFile() ? info.size() : -1;
+    }
+
     bool read(const QString& table, const Sink& sink, QString* error) const override {
-        QFile f(file(table));
+        const QString path = file(table);
+        // The built-in sample lives in Qt's resources, which only QFile reads.
+        if (path.startsWith(u':'))
+            return readResource(table, path, sink, error);
+        // Opened without waiting (a FIFO would block until a writer comes), then refused
+        // unless it is a regular file.
+        const int fd =
+            ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            *error = QStringLiteral("%1: cannot read: %2")
+                         .arg(table, QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            *error = QStringLiteral("%1: not a regular file (%2); a feed table must be a file")
+                         .arg(table, S_ISFIFO(st.st_mode)   ? QStringLiteral("a FIFO")
+                                     : S_ISDIR(st.st_mode)  ? QStringLiteral("a folder")
+                                     : S_ISSOCK(st.st_mode) ? QStringLiteral("a socket")
+                                                            : QStringLiteral("a device"));
+            return false;
+        }
+        std::vector<char> buffer(static_cast<size_t>(pieceSize));
+        bool ok = true;
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                *error = QStringLiteral("%1: cannot read: %2")
+                             .arg(table, QString::fromLocal8Bit(std::strerror(errno)));
+                ok = false;
+                break;
+            }
+            if (n == 0 || !sink(std::string_view(buffer.data(), size_t(n))))
+                break;
+        }
+        ::close(fd);
+        return ok;
+    }
+
+private:
+    static bool readResource(const QString& table, const QString& path, const Sink& sink,
+                             QString* error) {
+        QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) {
             *error = QStringLiteral("%1: cannot read: %2").arg(table, f.errorString());
             return false;
         }
-        QByteArray buffer(pieceSize, Qt::Uninitialized);
-        for (;;) {
-            const qint64 n = f.read(buffer.data(), pieceSize);
-            if (n < 0) {
-                *error = QStringLiteral("%1: cannot read: %2").arg(table, f.errorString());
-                return false;
-            }
-            if (n == 0 || !sink(std::string_view(buffer.constData(), size_t(n))))
-                return true;
-        }
+        const QByteArray bytes = f.readAll();
+        sink(std::string_view(bytes.constData(), size_t(bytes.size())));
+        return true;
     }
 
-private:
     QString file(const QString& table) const { return m_dir.filePath(table); }
     QDir m_dir;
 };
@@ -51,6 +100,15 @@ public:
     ZipSource& operator=(const ZipSource&) = delete;
 
     bool has(const QString& table) const override { return index(table) >= 0; }
+
+    std::int64_t size(const QString& table) const override {
+        const zip_int64_t i = index(table);
+        zip_stat_t st;
+        if (i < 0 || zip_stat_index(m_zip, zip_uint64_t(i), 0, &st) != 0 ||
+            !(st.valid & ZIP_STAT_SIZE))
+            return -1;
+        return std::int64_t(st.size);
+    }
 
     bool read(const QString& table, const Sink& sink, QString* error) const override {
         const zip_int64_t i = index(table);
@@ -103,6 +161,10 @@ std::unique_ptr<FeedSource> FeedSource::open(const QString& path, QString* error
         return std::make_unique<FolderSource>(path);
     if (!info.exists()) {
         *error = QStringLiteral("%1: no such file or folder").arg(path);
+        return nullptr;
+    }
+    if (!info.isFile()) {
+        *error = QStringLiteral("%1: not a feed folder or zip file (not a regular file)").arg(path);
         return nullptr;
     }
     int code = 0;

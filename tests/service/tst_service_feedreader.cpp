@@ -1,3 +1,4 @@
+#include "gtfs/csvtable.h"
 #include "gtfs/feed.h"
 #include "timetable.h"
 
@@ -6,6 +7,8 @@
 #include <QtTest>
 
 #include <zip.h>
+
+#include <sys/stat.h>
 
 // The feed reader on crafted tables: what real exporters write must read the same, a feed
 // that cannot be used must say where, and bad rows must be skipped and counted.
@@ -30,8 +33,32 @@ struct Loaded {
     QString stops; // "甲 08:00,乙 09:00" of the train K1
 };
 
-Loaded load(const QByteArray& changes) {
-    const gtfs::MemorySource source = feedSource(base, changes);
+// Hands out its tables `pieceSize` bytes at a time, as files and zips do in bigger pieces.
+class ChoppedSource : public gtfs::MemorySource {
+public:
+    ChoppedSource(gtfs::MemorySource whole, size_t pieceSize)
+        : MemorySource(std::move(whole))
+        , m_pieceSize(pieceSize) {}
+    bool read(const QString& table, const Sink& sink, QString* error) const override {
+        return MemorySource::read(
+            table,
+            [&](std::string_view all) {
+                for (size_t at = 0; at < all.size(); at += m_pieceSize) {
+                    if (!sink(all.substr(at, m_pieceSize)))
+                        return false;
+                }
+                return true;
+            },
+            error);
+    }
+
+private:
+    size_t m_pieceSize;
+};
+
+Loaded load(const QByteArray& changes, size_t pieceSize = 0) {
+    const gtfs::MemorySource whole = feedSource(base, changes);
+    const ChoppedSource source(whole, pieceSize > 0 ? pieceSize : size_t(1) << 30);
     gtfs::Feed feed;
     Loaded result;
     result.ok = gtfs::readFeed(source, feed, &result.error);
@@ -69,6 +96,33 @@ bool writeZip(const QString& path, const QByteArray& text, const QString& folder
     return zip_close(archive) == 0; // reads the buffers, which `tables` still holds
 }
 
+// A table that never ends: its header, then `line` over and over, one piece at a time, as a
+// huge file or a zip bomb would hand it out. Counts the pieces the reader asked for.
+class EndlessSource : public gtfs::FeedSource {
+public:
+    explicit EndlessSource(QByteArray line)
+        : m_line(std::move(line)) {}
+    bool has(const QString&) const override { return true; }
+    std::int64_t size(const QString&) const override { return -1; }
+    bool read(const QString&, const Sink& sink, QString*) const override {
+        QByteArray piece = "stop_id,stop_name\n";
+        while (piece.size() < 64 * 1024)
+            piece += m_line;
+        for (pieces = 1; pieces <= maxPieces; ++pieces) {
+            if (!sink(std::string_view(piece.constData(), size_t(piece.size()))))
+                return true;
+            if (pieces == 1)
+                piece = piece.mid(piece.indexOf('\n') + 1);
+        }
+        return true;
+    }
+    static constexpr int maxPieces = 10'000; // 640 MB: a reader that does not stop reads it all
+    mutable int pieces = 0;
+
+private:
+    QByteArray m_line;
+};
+
 } // namespace
 
 class TestServiceFeedReader : public QObject {
@@ -76,12 +130,16 @@ class TestServiceFeedReader : public QObject {
 private slots:
     void readsCsvAsExportersWriteIt_data();
     void readsCsvAsExportersWriteIt();
+    void readsTheSameInPiecesOfAnySize_data();
+    void readsTheSameInPiecesOfAnySize();
     void refusesUnusableFeedNamingFileAndLine_data();
     void refusesUnusableFeedNamingFileAndLine();
     void skipsBadRowsAndCountsThem_data();
     void skipsBadRowsAndCountsThem();
     void opensFoldersAndZipFiles_data();
     void opensFoldersAndZipFiles();
+    void refusesTableAtItsLimitAtOnce_data();
+    void refusesTableAtItsLimitAtOnce();
 };
 
 void TestServiceFeedReader::readsCsvAsExportersWriteIt_data() {
@@ -119,6 +177,25 @@ void TestServiceFeedReader::readsCsvAsExportersWriteIt() {
     QCOMPARE(loaded.stops, stops);
 }
 
+void TestServiceFeedReader::readsTheSameInPiecesOfAnySize_data() {
+    QTest::addColumn<int>("pieceSize");
+    for (int size : {1, 2, 3, 5, 64})
+        QTest::addRow("%d bytes", size) << size;
+}
+
+void TestServiceFeedReader::readsTheSameInPiecesOfAnySize() {
+    QFETCH(int, pieceSize);
+    // A BOM, CRLF, a multi-line quoted field and characters of 3 and 4 bytes split anywhere.
+    const QByteArray changes = "== stops.txt\n\xEF\xBB\xBFstop_id,stop_name\r\n"
+                               "a , 甲\r\n\r\nb,\" 𠀋\r\n\"\"站\"\"\"\r\n";
+    const Loaded whole = load(changes);
+    QVERIFY2(whole.ok, qPrintable(whole.error));
+    QCOMPARE(whole.stops, QStringLiteral("甲 08:00, 𠀋\r\n＂站＂ 09:00"));
+    const Loaded pieces = load(changes, size_t(pieceSize));
+    QVERIFY2(pieces.ok, qPrintable(pieces.error));
+    QCOMPARE(pieces.stops, whole.stops);
+}
+
 void TestServiceFeedReader::refusesUnusableFeedNamingFileAndLine_data() {
     QTest::addColumn<QByteArray>("changes");
     QTest::addColumn<QString>("error");
@@ -142,7 +219,22 @@ void TestServiceFeedReader::refusesUnusableFeedNamingFileAndLine_data() {
         << "stops.txt:3: not CSV: unterminated quoted field";
     static const char png[] = "== routes.txt\nroute_id,route_type\n\x89PNG\r\n\x1a\n\0\0\0\rIHDR";
     QTest::newRow("binary file") << QByteArray(png, sizeof png - 1)
-                                 << "routes.txt:4: not CSV text (NUL byte)";
+                                 << "routes.txt:2: not UTF-8 text";
+    static const char nul[] = "== stops.txt\nstop_id,stop_name\na,甲\nb,\0\n";
+    QTest::newRow("NUL byte in text")
+        << QByteArray(nul, sizeof nul - 1) << "stops.txt:3: not CSV text (NUL byte)";
+    // 甲 and 乙 as GBK writes them.
+    QTest::newRow("GBK-encoded table")
+        << QByteArray("== stops.txt\nstop_id,stop_name\na,\xBC\xD7\nb,\xD2\xD2\n")
+        << "stops.txt:2: not UTF-8 text";
+    QTest::newRow("one field cut inside a character")
+        << QByteArray("== trips.txt\nroute_id,service_id,trip_id,trip_short_name\n"
+                      "r,all,t,K1\nr,all,u,\xE4\xB8\n")
+        << "trips.txt:3: not UTF-8 text";
+    QTest::newRow("overlong and surrogate forms")
+        << QByteArray("== routes.txt\nroute_id,route_type,route_long_name\n"
+                      "r,2,\xED\xA0\x80\nq,2,\xC0\xAF\n")
+        << "routes.txt:2: not UTF-8 text";
 }
 
 void TestServiceFeedReader::refusesUnusableFeedNamingFileAndLine() {
@@ -229,6 +321,11 @@ void TestServiceFeedReader::opensFoldersAndZipFiles_data() {
                                          << "feed: not a feed folder or zip file";
     QTest::newRow("nothing there") << "none"
                                    << "feed: no such file or folder";
+    QTest::newRow("FIFO as the feed") << "fifo"
+                                      << "feed: not a feed folder or zip file (not a regular "
+                                         "file)";
+    QTest::newRow("FIFO as a table") << "folder with a FIFO"
+                                     << "stops.txt: not a regular file (a FIFO)";
 }
 
 void TestServiceFeedReader::opensFoldersAndZipFiles() {
@@ -240,6 +337,12 @@ void TestServiceFeedReader::opensFoldersAndZipFiles() {
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("feed")) && writeFeedFolder(path, base));
     } else if (kind.startsWith(u"zip")) {
         QVERIFY(writeZip(path, base, kind.mid(4)));
+    } else if (kind == u"fifo") {
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    } else if (kind == u"folder with a FIFO") {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("feed")) && writeFeedFolder(path, base));
+        const QByteArray table = QFile::encodeName(path + QStringLiteral("/stops.txt"));
+        QVERIFY(QFile::remove(QString::fromUtf8(table)) && ::mkfifo(table.constData(), 0600) == 0);
     } else if (kind == u"text") {
         QFile text(path);
         QVERIFY(text.open(QIODevice::WriteOnly) && text.write(base) > 0);
@@ -248,11 +351,38 @@ void TestServiceFeedReader::opensFoldersAndZipFiles() {
     const std::optional<Timetable> t = Timetable::load(path, day, nullptr, &why);
     if (!error.isEmpty()) {
         QVERIFY(!t);
-        QVERIFY2(why.startsWith(dir.filePath(error)), qPrintable(why));
+        QVERIFY2(why.startsWith(dir.filePath(error)) || why.startsWith(error), qPrintable(why));
         return;
     }
     QVERIFY2(t, qPrintable(why));
     QVERIFY(t->findTrain(QStringLiteral("K1")));
+}
+
+void TestServiceFeedReader::refusesTableAtItsLimitAtOnce_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("rows") << QByteArray("a,甲\n")
+                          << "stops.txt:100001: more than 100000 lines, more than the service "
+                             "reads from one table";
+    QTest::newRow("blank lines") << QByteArray("\n") << "stops.txt:100001: more than 100000 lines";
+    QTest::newRow("blank CRLF lines") << QByteArray("  \r\n") << "stops.txt:100001: more than";
+    QTest::newRow("bytes") << QByteArray(1000, 'x') + '\n'
+                           << "larger than 4 MiB, more than the service reads";
+    QTest::newRow("one endless line") << QByteArray(1000, 'x') << "stops.txt:2: record longer";
+}
+
+void TestServiceFeedReader::refusesTableAtItsLimitAtOnce() {
+    QFETCH(QByteArray, line);
+    QFETCH(QString, error);
+    const EndlessSource source(line);
+    int rows = 0;
+    QString why;
+    QVERIFY(!gtfs::readTable(
+        source, gtfs::stopsTable, {{"stop_id", true}, {"stop_name"}},
+        [&](const gtfs::Record&) { ++rows; }, {100'000, 4 << 20}, &why));
+    QVERIFY2(why.startsWith(u"stops.txt:") && why.contains(error), qPrintable(why));
+    QVERIFY(rows < 100'000);
+    QVERIFY2(source.pieces < 100, qPrintable(QString::number(source.pieces)));
 }
 
 QTEST_APPLESS_MAIN(TestServiceFeedReader)
