@@ -25,9 +25,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidget>
@@ -258,12 +260,48 @@ void Form1::buildControls() {
     connect(SearchPJ, &QAction::triggered, this, &Form1::SearchPJ_Click);
     buildListTools();
     buildBoxes();
+    buildKeyboard();
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(5000);
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
     Timer2->start();
+}
+
+void Form1::buildKeyboard() {
+    // Tabs, then the panel on view from its box to its query button, then the filter row and
+    // the lists: what the eye reads, left column first. Hidden controls are passed over.
+    QList<QWidget*> order;
+    for (int i = 0; i < 5; ++i)
+        order << control(QStringLiteral("LZCommand1[%1]").arg(i));
+    order << Text3;
+    for (int i = 0; i < 6; ++i)
+        order << control(QStringLiteral("BZCommand1[%1]").arg(i));
+    for (int i = 0; i < 10; ++i)
+        order << control(QStringLiteral("NZCommand1[%1]").arg(i));
+    order << control("LeftCommand1") << control("RightCommand1") << SZCommand1;
+    order << Text1[0] << Text1[1] << SZCommand2;
+    for (QWidget* w : m_filterRow->findChildren<QWidget*>()) {
+        if (w->focusPolicy() & Qt::TabFocus)
+            order << w;
+    }
+    order << ListView1 << ListView2 << ListView3;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    // Alt+1 to Alt+3 pick the query tabs and put the keyboard in the panel's first box.
+    for (int i = 0; i < 3; ++i) {
+        auto* tab = control<SkinButton>(QStringLiteral("LZCommand1[%1]").arg(i));
+        const QKeySequence keys(Qt::ALT | Qt::Key(Qt::Key_1 + i));
+        tab->setToolTip(
+            QStringLiteral("%1 (%2)").arg(tab->Caption(), keys.toString(QKeySequence::NativeText)));
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this, i] {
+            LZCommand1_Click(i);
+            (i == 0 ? Text3 : Text1[0])->setFocus(Qt::ShortcutFocusReason);
+        });
+    }
 }
 
 void Form1::buildLists() {
@@ -315,6 +353,10 @@ QTreeWidget* Form1::listView(TrainList list) const {
         break;
     }
     return ListView3;
+}
+
+QString Form1::usageHint() {
+    return kHint;
 }
 
 QString Form1::panelText(int panel) const {
@@ -425,7 +467,9 @@ bool Form1::runPlanned(const QueryPlan& plan) {
     if (!report)
         return false;
     showReport(*report);
-    return !report->message && !report->error && (report->rows || report->transfers);
+    if (m_stationListFailed && !report->error)
+        fetchStationList(); // the service answers now
+    return isWorthKeeping(*report);
 }
 
 void Form1::showReport(const QueryReport& report) {
@@ -454,6 +498,9 @@ void Form1::fillList(TrainList list, const TrainListResult& result) {
         items.append(item);
     }
     view->addTopLevelItems(items);
+    // A new answer starts at its first row and column, whatever the last one was scrolled to.
+    view->scrollToTop();
+    view->horizontalScrollBar()->setValue(0);
     view->setUpdatesEnabled(true);
     if (result.status)
         m_panels[0]->setText(*result.status);
@@ -479,6 +526,7 @@ void Form1::SZCommand1_Click() {
 
 void Form1::SZCommand2_Click() {
     const bool between = Text1[1]->isVisibleTo(Picture2);
+    settleStationBoxes();
     if (runPlanned(planStationQuery(Program::Services.timetable, Text1[0]->text(), Text1[1]->text(),
                                     between)))
         remember(between ? QueryKind::Between : QueryKind::Station);
@@ -619,6 +667,12 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
             QTimer::singleShot(0, this, &Form1::ListView2_DblClick);
         else if (watched == ListView3->viewport())
             QTimer::singleShot(0, this, &Form1::ListView3_DblClick);
+    }
+    if (event->type() == QEvent::ToolTip) {
+        for (QTreeWidget* view : {ListView1, ListView2, ListView3}) {
+            if (watched == view->viewport())
+                return showCutCell(view, event);
+        }
     }
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "localservice.h"
 #include "queryhistory.h"
 #include "queryrunner.h"
 #include "stationindex.h"
@@ -13,6 +14,7 @@
 
 #include <functional>
 
+class BundledService;
 class FilterRow;
 class Form2;
 class StationListDownload;
@@ -71,6 +73,13 @@ public:
     SuggestionPopup* suggestions(QLineEdit* box) const;
     QAction* copyAction() const { return m_copy; }
     QAction* exportAction() const { return m_export; }
+    QAction* sourceAction() const { return m_source; }
+
+    // The bundled service the client started (or found): its state shows in the status bar,
+    // and once it serves, what failed before it came is fetched again.
+    void useBundledService(BundledService* service);
+    // Asks the user for the timetable source (nullopt: cancelled); tests replace it.
+    std::function<std::optional<SourceChoice>(const SourceChoice& current)> askSource;
 
     // The update hand-over's last steps: unload this window (the portal opens), then the
     // detail window, then end the program.
@@ -90,6 +99,7 @@ public Q_SLOTS:
     void SearchPJ_Click();
     void copyRows();
     void exportRows();
+    void chooseSource();
     void ListView1_DblClick();
     void ListView2_DblClick();
     void ListView3_DblClick();
@@ -105,14 +115,21 @@ private:
     // Completion, history, sorting, the filter row, copy and export: what everyday use adds.
     void buildBoxes();
     void buildListTools();
+    // Tab order through every control, Alt+1 to Alt+3 for the query tabs.
+    void buildKeyboard();
+    void showServiceState();
+    static QString usageHint(); // status panel 3 as designed
     void fetchStationList();
     QList<Suggestion> suggest(QLineEdit* box, const QString& text) const;
     void remember(QueryKind kind);
+    // A station box holding no station takes the first completion of its text.
+    void settleStationBoxes();
     QTreeWidget* listOnView() const;
     void refilter();
     void placeFilterRow();
     void openMenuAtRow(QTreeWidget* view);
     bool listKeyPressed(QObject* watched, QEvent* event);
+    bool showCutCell(QTreeWidget* view, QEvent* event);
     void buildControls();
     void buildLists();
     void buildStatusBar();
@@ -158,4 +175,7 @@ private:
     QPointer<StationListDownload> m_download;
     QAction* m_copy = nullptr;
     QAction* m_export = nullptr;
+    QAction* m_source = nullptr;
+    QPointer<BundledService> m_bundled;
+    bool m_stationListFailed = false; // fetched again once a page loads
 };

@@ -4,6 +4,7 @@
 #include "form1.h"
 #include "installjournal.h"
 #include "installlocation.h"
+#include "localservice.h"
 #include "messages.h"
 #include "module1.h"
 #include "program.h"
@@ -11,11 +12,21 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
     prepareWebViews();
     QApplication app(argc, argv);
     Program::nameApplication();
+    // Qt's own buttons and dialogs ("确定", the file dialog) in Chinese, as the windows are.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
 
     // An update that a crash interrupted is finished or undone before anything else runs.
@@ -34,12 +45,26 @@ int main(int argc, char* argv[]) {
     addServiceOptions(parser, {QStringLiteral("timetable"), QStringLiteral("fare"),
                                QStringLiteral("manifest"), QStringLiteral("banner"),
                                QStringLiteral("portal")});
+    addSourceOptions(parser);
     parser.process(app);
 
-    Program::Services =
-        applyServiceOptions(loadServiceAddresses(readStartupValues(programFolder).iniPath), parser);
+    const QString iniPath = readStartupValues(programFolder).iniPath;
+    Program::Services = applyServiceOptions(loadServiceAddresses(iniPath), parser);
+    QString error;
+    const auto source = applySourceOptions(
+        readUserSourceChoice(userSettingsFile()).value_or(readIniSourceChoice(iniPath)), parser,
+        &error);
+    if (!source) {
+        std::fprintf(stderr, "quillon: %s\n", qPrintable(error));
+        return 2;
+    }
+    Program::Source = *source;
 
+    // Declared before the window so it outlives it: the service it started stops at exit.
+    BundledService service(programFolder);
+    service.ensure(Program::Services.timetable, Program::Source);
     Form1 form(programFolder);
+    form.useBundledService(&service);
     reportFirstPaint(&form);
     form.show();
     return app.exec();

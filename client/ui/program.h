@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config.h"
+#include "localservice.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -13,6 +14,7 @@ inline QString IniPath;        // the program folder and "system.ini"
 inline QString CurVersion;     // [system] Version, empty when there is none
 inline bool SelfUpdate = true; // false in a system-wide install, which its package manager updates
 inline ServiceAddresses Services = builtInAddresses();
+inline SourceChoice Source; // what the bundled service serves when the client starts it
 
 // Texts of the publisher that the windows show; configuration, not code.
 inline const QString kPortalBrand = QStringLiteral("Quillon 铁路时刻  127.0.0.1");
