@@ -2,6 +2,7 @@
 
 #include "bannerbrowser.h"
 #include "centre.h"
+#include "filterrow.h"
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
@@ -289,6 +290,7 @@ void Form1::buildKeyboard() {
     order << ListView1 << ListView2 << ListView3;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+    Text3->setFocus(); // typing a number works at once
 
     // Alt+1 to Alt+3 pick the query tabs and put the keyboard in the panel's first box.
     for (int i = 0; i < 3; ++i) {
@@ -302,6 +304,21 @@ void Form1::buildKeyboard() {
             (i == 0 ? Text3 : Text1[0])->setFocus(Qt::ShortcutFocusReason);
         });
     }
+}
+
+bool Form1::focusNextPrevChild(bool next) {
+    QWidget* first = control("LZCommand1[0]");
+    QWidget* last = listOnView();
+    QWidget* at = QApplication::focusWidget();
+    if (next && at == last) {
+        first->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    if (!next && at == first) {
+        last->setFocus(Qt::BacktabFocusReason);
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
 }
 
 void Form1::buildLists() {
@@ -614,6 +631,7 @@ void Form1::unloadForUpdate() {
 
 void Form1::Form_Resize() {
     const QSize outer = frameGeometry().size();
+    m_laidFrame = outer - size();
     const int W = twips(outer.width()), H = twips(outer.height());
     const int statusHeight = twips(StatusBar1->height());
     const int mainTop = twips(Main1->y());
@@ -654,6 +672,34 @@ void Form1::showEvent(QShowEvent* event) {
         m_placed = true;
         centreOnScreen(this);
     }
+}
+
+bool Form1::event(QEvent* event) {
+    // The rules measure the outer size, and the window manager's frame is only known once the
+    // window is on screen, with no resize of its own: lay out again when it arrives or changes
+    // (and centre again when it first comes), as a resize would.
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Paint:
+    case QEvent::WindowActivate:
+        if (isVisible() && !m_frameCheck && frameGeometry().size() - size() != m_laidFrame) {
+            m_frameCheck = true;
+            QTimer::singleShot(0, this, [this] {
+                m_frameCheck = false;
+                const QSize frame = frameGeometry().size() - size();
+                if (frame == m_laidFrame)
+                    return;
+                const bool firstFrame = m_laidFrame.isEmpty();
+                Form_Resize();
+                if (firstFrame && !isMaximized() && !isFullScreen())
+                    centreOnScreen(this);
+            });
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

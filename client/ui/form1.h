@@ -108,7 +108,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Tab goes round from the list on view to the first tab, past the banner page.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void Form_Load(const QString& programFolder);
@@ -168,6 +171,8 @@ private:
     QPointer<Form2> m_detail;
     QHash<QString, QWidget*> m_controls; // by table name
     bool m_placed = false;               // centred on the screen at the first show
+    QSize m_laidFrame;                   // the frame the layout was computed with
+    bool m_frameCheck = false;           // a look at the frame is queued
     StationIndex m_stations;
     QueryHistory m_history;
     FilterRow* m_filterRow = nullptr;

@@ -17,6 +17,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QProxyStyle>
 #include <QStyleOptionHeader>
@@ -57,6 +58,19 @@ public:
         QProxyStyle::drawPrimitive(element, option, painter, widget);
     }
 };
+
+// The width a header section needs for its text and a sort indicator.
+int headerRoom(const QTreeWidget* view, int column) {
+    const QHeaderView* header = view->header();
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.text = view->headerItem()->text(column);
+    option.sortIndicator = QStyleOptionHeader::SortDown;
+    option.section = column;
+    return header->style()
+        ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header)
+        .width();
+}
 
 } // namespace
 
@@ -108,10 +122,8 @@ void Form1::buildListTools() {
         view->setTextElideMode(Qt::ElideRight);
         view->header()->setStyle(headerStyle);
         // Room for the header text beside the sort indicator ("序号" is the narrowest).
-        for (int c = 0; c < kDetailLinkColumn; ++c) {
-            view->setColumnWidth(c, std::max(view->columnWidth(c),
-                                             view->header()->sectionSizeFromContents(c).width()));
-        }
+        for (int c = 0; c < kDetailLinkColumn; ++c)
+            view->setColumnWidth(c, std::max(view->columnWidth(c), headerRoom(view, c)));
     }
 }
 
