@@ -630,8 +630,9 @@ void Form1::unloadForUpdate() {
 }
 
 void Form1::Form_Resize() {
-    const QSize outer = frameGeometry().size();
-    m_laidFrame = outer - size();
+    const QSize frame = windowFrame();
+    const QSize outer = size() + frame;
+    m_laidFrame = frame;
     const int W = twips(outer.width()), H = twips(outer.height());
     const int statusHeight = twips(StatusBar1->height());
     const int mainTop = twips(Main1->y());
@@ -649,7 +650,6 @@ void Form1::Form_Resize() {
     // Keep the window at its minimum outer size; resizing runs this again.
     if (isMinimized() || isMaximized() || isFullScreen())
         return;
-    const QSize frame = outer - size();
     const QSize minimum(px(kMinOuterWidth) - frame.width(), px(kMinOuterHeight) - frame.height());
     if (W < kMinOuterWidth || H < kMinOuterHeight) {
         const QSize before = size();
@@ -674,6 +674,13 @@ void Form1::showEvent(QShowEvent* event) {
     }
 }
 
+QSize Form1::windowFrame() const {
+    // While the window manager takes the window on, the frame can read smaller than the
+    // window itself (1 x 1): that is no frame yet.
+    const QSize frame = frameGeometry().size() - size();
+    return frame.width() < 0 || frame.height() < 0 ? QSize(0, 0) : frame;
+}
+
 bool Form1::event(QEvent* event) {
     // The rules measure the outer size, and the window manager's frame is only known once the
     // window is on screen, with no resize of its own: lay out again when it arrives or changes
@@ -682,12 +689,11 @@ bool Form1::event(QEvent* event) {
     case QEvent::Move:
     case QEvent::Paint:
     case QEvent::WindowActivate:
-        if (isVisible() && !m_frameCheck && frameGeometry().size() - size() != m_laidFrame) {
+        if (isVisible() && !m_frameCheck && windowFrame() != m_laidFrame) {
             m_frameCheck = true;
             QTimer::singleShot(0, this, [this] {
                 m_frameCheck = false;
-                const QSize frame = frameGeometry().size() - size();
-                if (frame == m_laidFrame)
+                if (windowFrame() == m_laidFrame)
                     return;
                 const bool firstFrame = m_laidFrame.isEmpty();
                 Form_Resize();

@@ -109,6 +109,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
+    QSize windowFrame() const; // what the window manager adds around the client area
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Tab goes round from the list on view to the first tab, past the banner page.
     bool focusNextPrevChild(bool next) override;
