@@ -12,9 +12,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include <cstdio>
 
@@ -22,11 +19,7 @@ int main(int argc, char* argv[]) {
     prepareWebViews();
     QApplication app(argc, argv);
     Program::nameApplication();
-    // Qt's own buttons and dialogs ("确定", the file dialog) in Chinese, as the windows are.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&qtTexts);
+    Program::useChineseQtTexts();
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
 
     // An update that a crash interrupted is finished or undone before anything else runs.

@@ -13,6 +13,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTimeEdit>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
@@ -58,6 +61,9 @@ private Q_SLOTS:
     void stationBoxTakesTheFirstCandidate();
     void historyKeepsOneSpellingOfWhatFoundSomething();
     void popupFitsItsRows();
+    void timeBoxTakesDigitsAfterOneClick_data();
+    void timeBoxTakesDigitsAfterOneClick();
+    void qtButtonsSpeakChinese();
 
 private:
     QLineEdit* box(const char* name) { return m_form->findChild<QLineEdit*>(name); }
@@ -377,6 +383,31 @@ void EverydayTest::popupFitsItsRows() {
         QVERIFY2(rows->viewport()->rect().contains(row), qPrintable(rows->item(i)->text()));
         QVERIFY(rows->fontMetrics().horizontalAdvance(rows->item(i)->text()) <= row.width());
     }
+}
+
+void EverydayTest::timeBoxTakesDigitsAfterOneClick_data() {
+    QTest::addColumn<bool>("minutes"); // the click lands on the minutes, else on the hours
+    QTest::addColumn<QTime>("time");
+    QTest::newRow("hours") << false << QTime(18, 0);
+    QTest::newRow("minutes") << true << QTime(0, 18);
+}
+
+void EverydayTest::timeBoxTakesDigitsAfterOneClick() {
+    QFETCH(bool, minutes);
+    QTimeEdit* from = m_form->filterRow()->fromEdit();
+    auto* text = from->findChild<QLineEdit*>();
+    const QFontMetrics metrics(text->font());
+    const int x = metrics.horizontalAdvance(minutes ? QStringLiteral("00:0") : QStringLiteral("0"));
+    QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(x + 3, text->height() / 2));
+    QTest::qWait(20);
+    QTest::keyClicks(text, QStringLiteral("18"));
+    QTEST(from->time(), "time");
+}
+
+void EverydayTest::qtButtonsSpeakChinese() {
+    QVERIFY(Program::useChineseQtTexts());
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QCOMPARE(buttons.button(QDialogButtonBox::Ok)->text().remove(u'&'), QStringLiteral("确定"));
 }
 
 QUILLON_UI_TEST_MAIN(EverydayTest)
