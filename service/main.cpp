@@ -1,5 +1,5 @@
 #include "pages.h"
-#include "releasesignature.h"
+#include "release/releasesignature.h"
 #include "server.h"
 #include "timetable.h"
 

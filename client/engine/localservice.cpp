@@ -1,7 +1,7 @@
 #include "localservice.h"
 
 #include "config.h"
-#include "profile.h"
+#include "release/profile.h"
 
 #include <QCommandLineParser>
 #include <QDir>
