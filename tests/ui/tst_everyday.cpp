@@ -64,6 +64,8 @@ private Q_SLOTS:
     void timeBoxTakesDigitsAfterOneClick_data();
     void timeBoxTakesDigitsAfterOneClick();
     void qtButtonsSpeakChinese();
+    void sourceChosenInTheMenuIsKept();
+    void newAnswerStartsAtTheTopLeft();
 
 private:
     QLineEdit* box(const char* name) { return m_form->findChild<QLineEdit*>(name); }
@@ -408,6 +410,37 @@ void EverydayTest::qtButtonsSpeakChinese() {
     QVERIFY(Program::useChineseQtTexts());
     QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QCOMPARE(buttons.button(QDialogButtonBox::Ok)->text().remove(u'&'), QStringLiteral("确定"));
+}
+
+void EverydayTest::sourceChosenInTheMenuIsKept() {
+    const QList<QAction*> items = m_form->findChild<QMenu*>(QStringLiteral("menu"))->actions();
+    QVERIFY(items.contains(m_form->sourceAction()));
+    SourceChoice offered;
+    m_form->askSource = [&offered](const SourceChoice& current) -> std::optional<SourceChoice> {
+        offered = current;
+        return SourceChoice{TimetableSource::Live, {}};
+    };
+    m_form->sourceAction()->trigger();
+    QCOMPARE(offered.source, TimetableSource::Sample);
+    QCOMPARE(readUserSourceChoice(userSettingsFile()).value_or(SourceChoice{}).source,
+             TimetableSource::Live);
+    m_form->askSource = [](const SourceChoice&) { return std::nullopt; }; // cancelled
+    m_form->sourceAction()->trigger();
+    QCOMPARE(Program::Source.source, TimetableSource::Live);
+    Program::Source = {};
+    QFile::remove(userSettingsFile());
+}
+
+void EverydayTest::newAnswerStartsAtTheTopLeft() {
+    queryBetween();
+    QScrollBar* across = list()->horizontalScrollBar();
+    QScrollBar* down = list()->verticalScrollBar();
+    QVERIFY(across->maximum() > 0 && down->maximum() > 0);
+    across->setValue(across->maximum());
+    down->setValue(down->maximum());
+    QTest::mouseClick(m_form->findChild<SkinButton*>(QStringLiteral("SZCommand2")), Qt::LeftButton);
+    QTRY_COMPARE(across->value(), 0);
+    QCOMPARE(down->value(), 0);
 }
 
 QUILLON_UI_TEST_MAIN(EverydayTest)
