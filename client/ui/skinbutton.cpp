@@ -132,7 +132,8 @@ void SkinButton::paintEvent(QPaintEvent*) {
     // The caption point is a print position: the top left of the text, not its baseline.
     const QFontMetrics metrics(font());
     painter.drawText(px(look.captionX), px(look.captionY) + metrics.ascent(), m_caption);
-    if (hasFocus()) {
+    // Only once the keyboard moves the focus, as Qt's own buttons do.
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
         // The keyboard's place: a dotted frame inside the picture's rounded corners.
         QPen pen(palette().color(QPalette::ButtonText), 1, Qt::DotLine);
         painter.setPen(pen);

@@ -435,7 +435,7 @@ void EverydayTest::newAnswerStartsAtTheTopLeft() {
     queryBetween();
     QScrollBar* across = list()->horizontalScrollBar();
     QScrollBar* down = list()->verticalScrollBar();
-    QVERIFY(across->maximum() > 0 && down->maximum() > 0);
+    QVERIFY(across->maximum() > 0); // the columns are wider than the window
     across->setValue(across->maximum());
     down->setValue(down->maximum());
     QTest::mouseClick(m_form->findChild<SkinButton*>(QStringLiteral("SZCommand2")), Qt::LeftButton);

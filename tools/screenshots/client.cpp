@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QKeyEvent>
 #include <QTimeEdit>
 #include <QLineEdit>
 #include <QListWidget>
@@ -105,8 +106,10 @@ int main(int argc, char* argv[]) {
         if (window == u"keyboard") {
             // The keyboard on the side tabs, as Tab from the first one leaves it.
             QApplication::setActiveWindow(&form);
-            form.findChild<SkinButton*>(QStringLiteral("LZCommand1[1]"))
-                ->setFocus(Qt::TabFocusReason);
+            auto* first = form.findChild<SkinButton*>(QStringLiteral("LZCommand1[0]"));
+            first->setFocus(Qt::TabFocusReason);
+            QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+            QCoreApplication::sendEvent(first, &tab);
             QTimer::singleShot(2500, &form, [&] { saveAndQuit(&form, out); });
             return;
         }
