@@ -37,13 +37,14 @@ QByteArray stationListPage(const QList<StationListEntry>& entries) {
         }
     }
 
-    QString text = QStringLiteral("# name\tpinyin\tinitials\ttrains\n");
+    using namespace contract::stations;
+    QString text = QString(comment) + QStringLiteral(" name\tpinyin\tinitials\ttrains") + lineEnd;
     for (const auto& [key, entry] : byName) {
         const pinyin::Reading reading = entry.latin.trimmed().isEmpty()
                                             ? pinyin::of(entry.name)
                                             : pinyin::fromTranslation(entry.name, entry.latin);
-        text += entry.name + u'\t' + reading.full + u'\t' + reading.initials + u'\t' +
-                QString::number(std::max(entry.trains, 0)) + u'\n';
+        text += entry.name + separator + reading.full + separator + reading.initials + separator +
+                QString::number(std::max(entry.trains, 0)) + lineEnd;
     }
     return pages::toGb(text);
 }

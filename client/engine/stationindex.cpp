@@ -2,6 +2,8 @@
 
 #include "module1.h"
 
+#include "contract/pagecontract.h"
+
 #include <algorithm>
 
 namespace {
@@ -15,19 +17,21 @@ bool isLowerLatin(QStringView text) {
 QList<Station> parseStationList(const QByteArray& bytes) {
     QList<Station> stations;
     const QString text = Module1::DecodeBytes(bytes, QStringLiteral("gb2312"));
-    for (QStringView line : QStringView(text).split(u'\n')) {
+    using namespace contract::stations;
+    for (QStringView line : QStringView(text).split(lineEnd)) {
         if (line.endsWith(u'\r'))
             line.chop(1);
-        if (line.isEmpty() || line.startsWith(u'#'))
+        if (line.isEmpty() || line.startsWith(comment))
             continue;
-        const QList<QStringView> fields = line.split(u'\t');
-        if (fields.size() != 4 || fields[0].isEmpty())
+        const QList<QStringView> fields = line.split(separator);
+        if (fields.size() != FieldCount || fields[Name].isEmpty())
             continue;
         bool ok = false;
-        const int trains = fields[3].toInt(&ok);
-        if (!ok || trains < 0 || !isLowerLatin(fields[1]) || !isLowerLatin(fields[2]))
+        const int trains = fields[Trains].toInt(&ok);
+        if (!ok || trains < 0 || !isLowerLatin(fields[Pinyin]) || !isLowerLatin(fields[Initials]))
             continue;
-        stations.append({fields[0].toString(), fields[1].toString(), fields[2].toString(), trains});
+        stations.append({fields[Name].toString(), fields[Pinyin].toString(),
+                         fields[Initials].toString(), trains});
     }
     return stations;
 }
