@@ -18,8 +18,6 @@ private Q_SLOTS:
     void startsOnlyForTheBuiltInAddress();
     void sourceChoiceLayers_data();
     void sourceChoiceLayers();
-    void passesTheChosenSource_data();
-    void passesTheChosenSource();
     void startsWhenNothingAnswersAndStopsAtTheEnd();
     void leavesAnAnsweringAddressAlone();
     void failedStartsSayWhy_data();
@@ -121,21 +119,6 @@ void LocalServiceTest::sourceChoiceLayers() {
         QCOMPARE(sourceKey(choice->source), source);
         QTEST(choice->feed, "feed");
     }
-}
-
-void LocalServiceTest::passesTheChosenSource_data() {
-    QTest::addColumn<int>("source");
-    QTest::addColumn<QString>("tail"); // after "--host 127.0.0.1 --port 18730"
-    QTest::newRow("sample") << int(TimetableSource::Sample) << "";
-    QTest::newRow("feed") << int(TimetableSource::Feed) << " --gtfs /f/a b.zip";
-    QTest::newRow("live") << int(TimetableSource::Live) << " --source live";
-}
-
-void LocalServiceTest::passesTheChosenSource() {
-    QFETCH(int, source);
-    const QStringList arguments =
-        serviceArguments({TimetableSource(source), QStringLiteral("/f/a b.zip")}, 18730);
-    QTEST(arguments.join(u' ').mid(QStringLiteral("--host 127.0.0.1 --port 18730").size()), "tail");
 }
 
 void LocalServiceTest::startsWhenNothingAnswersAndStopsAtTheEnd() {

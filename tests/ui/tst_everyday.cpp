@@ -59,7 +59,6 @@ private Q_SLOTS:
     void tabbedListSelectsARowThatEnterOpens();
     void stationBoxTakesTheFirstCandidate_data();
     void stationBoxTakesTheFirstCandidate();
-    void historyKeepsOneSpellingOfWhatFoundSomething();
     void popupFitsItsRows();
     void timeBoxTakesDigitsAfterOneClick_data();
     void timeBoxTakesDigitsAfterOneClick();
@@ -333,7 +332,6 @@ void EverydayTest::stationBoxTakesTheFirstCandidate_data() {
     QTest::addColumn<QString>("settled");
     QTest::newRow("initials, Tab") << "bjx" << false << "北京西";
     QTest::newRow("initials, 查询") << "bjx" << true << "北京西";
-    QTest::newRow("pinyin prefix, Tab") << "xi" << false << "西安";
     QTest::newRow("a station stays") << "西安北" << false << "西安北";
     QTest::newRow("nothing completes it") << "qqq" << true << "qqq";
 }
@@ -353,23 +351,6 @@ void EverydayTest::stationBoxTakesTheFirstCandidate() {
     if (byQuery && to->text() == QStringLiteral("北京西"))
         QTRY_VERIFY(list()->topLevelItemCount() > 0);
     m_messages.clear();
-}
-
-void EverydayTest::historyKeepsOneSpellingOfWhatFoundSomething() {
-    queryBetween();
-    const QString train = list()->topLevelItem(0)->text(1);
-    QTest::mouseClick(m_form->findChild<SkinButton*>(QStringLiteral("LZCommand1[0]")),
-                      Qt::LeftButton);
-    QLineEdit* number = box("Text3");
-    for (const QString& text : {train, train.toLower(), QStringLiteral("Z99999")}) {
-        number->setText(text);
-        m_form->SZCommand1_Click();
-    }
-    QCOMPARE(m_messages.size(), 1); // the unknown train
-    number->clear();
-    number->setFocus();
-    QTest::keyClick(number, Qt::Key_Down);
-    QCOMPARE(shown(m_form->suggestions(number)), QStringList{train.toLower()});
 }
 
 void EverydayTest::popupFitsItsRows() {
