@@ -58,6 +58,9 @@ USER_PREFIX ?= $(HOME)/.local
 install-user: build
 	cmake --install $(BUILD) --prefix $(USER_PREFIX)
 	cp $(BUILD)/install_manifest.txt $(USER_PREFIX)/lib/quillon/.install_manifest.txt
+	@# The menu starts the launcher by its full path: a desktop session's PATH may lack ~/.local/bin.
+	sed -i 's|^Exec=quillon$$|Exec=$(USER_PREFIX)/bin/quillon|' \
+	    $(USER_PREFIX)/share/applications/quillon.desktop
 	@case ":$$PATH:" in *":$(USER_PREFIX)/bin:"*) ;; \
 	    *) echo "install-user: add $(USER_PREFIX)/bin to your PATH to start quillon by name";; esac
 

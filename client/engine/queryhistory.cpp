@@ -60,7 +60,10 @@ void QueryHistory::add(QueryKind kind, const QStringList& texts) {
             return;
     }
     QList<QStringList> kept = entries(kind);
-    kept.removeAll(texts);
+    // K7 and k7 are one query: the newest spelling stays.
+    kept.removeIf([&texts](const QStringList& entry) {
+        return entry.join(kSeparator).compare(texts.join(kSeparator), Qt::CaseInsensitive) == 0;
+    });
     kept.prepend(texts);
     QStringList stored;
     for (const QStringList& entry : kept.mid(0, kLimit))
@@ -68,4 +71,11 @@ void QueryHistory::add(QueryKind kind, const QStringList& texts) {
     QSettings settings(m_file, QSettings::IniFormat);
     settings.setValue(keyOf(kind), stored);
     settings.sync();
+}
+
+bool isWorthKeeping(const QueryReport& report) {
+    if (report.message || report.error)
+        return false;
+    return (report.rows && !report.rows->isEmpty()) ||
+           (report.transfers && !report.transfers->isEmpty());
 }

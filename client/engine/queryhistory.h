@@ -1,6 +1,7 @@
 #pragma once
 
 #include "queries.h"
+#include "queryrunner.h"
 
 #include <QList>
 #include <QString>
@@ -22,7 +23,8 @@ public:
     QString file() const { return m_file; }
 
     QList<QStringList> entries(QueryKind kind) const;
-    // Puts `texts` first; an equal earlier entry goes, and only the newest kLimit stay.
+    // Puts `texts` first; an earlier entry equal but for letter case goes, and only the
+    // newest kLimit stay.
     // Entries with an empty text are not kept.
     void add(QueryKind kind, const QStringList& texts);
 
@@ -31,3 +33,7 @@ public:
 private:
     QString m_file;
 };
+
+// A query goes into the history when it found something: rows or transfer cities, without a
+// message or a failed fetch.
+bool isWorthKeeping(const QueryReport& report);

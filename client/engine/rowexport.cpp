@@ -5,7 +5,7 @@ namespace {
 QStringList seenHeaders(TrainList list) {
     QStringList headers;
     for (const ListColumn& column : trainListColumns(list))
-        headers << QString::fromUtf16(column.header);
+        headers << QString::fromUtf16(column.header).remove(u' '); // "发 站" is padded to look
     return headers.mid(0, kDetailLinkColumn);
 }
 

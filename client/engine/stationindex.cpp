@@ -98,3 +98,11 @@ QString StationIndex::pinyinOf(const QString& name) const {
     const auto it = m_byName.constFind(name);
     return it == m_byName.cend() ? QString() : m_stations[*it].pinyin;
 }
+
+QString settledStationText(const StationIndex& index, const QString& typed) {
+    const QString text = typed.trimmed();
+    if (text.isEmpty() || !index.pinyinOf(text).isNull())
+        return typed;
+    const QStringList candidates = index.complete(text, 1);
+    return candidates.isEmpty() ? typed : candidates.first();
+}

@@ -49,3 +49,8 @@ private:
     QList<Entry> m_entries;    // parallel to m_stations
     QHash<QString, qsizetype> m_byName;
 };
+
+// What a station box holds once the user leaves it or runs its query: the text itself when it
+// names a station or nothing completes it, else the first completion (initials "bjx" become
+// the best station they start).
+QString settledStationText(const StationIndex& index, const QString& typed);

@@ -1,16 +1,35 @@
 #include "filterrow.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
 #include <QTimeEdit>
 
 namespace {
+
+// A click into a time box selects the hour or minute under it, so typed digits replace it
+// (otherwise they would be inserted beside the old ones and refused).
+class SectionOnClick : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonRelease) {
+            auto* edit = static_cast<QTimeEdit*>(parent());
+            QTimer::singleShot(0, edit,
+                               [edit] { edit->setSelectedSection(edit->currentSection()); });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 QTimeEdit* timeEdit(QTime time, const char* name, QWidget* parent) {
     auto* edit = new QTimeEdit(time, parent);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setDisplayFormat(QStringLiteral("HH:mm"));
+    edit->findChild<QLineEdit*>()->installEventFilter(new SectionOnClick(edit));
     return edit;
 }
 

@@ -2,6 +2,7 @@
 
 #include "bannerbrowser.h"
 #include "centre.h"
+#include "filterrow.h"
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
@@ -27,9 +28,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidget>
@@ -260,12 +263,64 @@ void Form1::buildControls() {
     connect(SearchPJ, &QAction::triggered, this, &Form1::SearchPJ_Click);
     buildListTools();
     buildBoxes();
+    buildKeyboard();
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(5000);
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
     Timer2->start();
+}
+
+void Form1::buildKeyboard() {
+    // Tabs, then the panel on view from its box to its query button, then the filter row and
+    // the lists: what the eye reads, left column first. Hidden controls are passed over.
+    QList<QWidget*> order;
+    for (int i = 0; i < 5; ++i)
+        order << control(QStringLiteral("LZCommand1[%1]").arg(i));
+    order << Text3;
+    for (int i = 0; i < 6; ++i)
+        order << control(QStringLiteral("BZCommand1[%1]").arg(i));
+    for (int i = 0; i < 10; ++i)
+        order << control(QStringLiteral("NZCommand1[%1]").arg(i));
+    order << control("LeftCommand1") << control("RightCommand1") << SZCommand1;
+    order << Text1[0] << Text1[1] << SZCommand2;
+    for (QWidget* w : m_filterRow->findChildren<QWidget*>()) {
+        if (w->focusPolicy() & Qt::TabFocus)
+            order << w;
+    }
+    order << ListView1 << ListView2 << ListView3;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    Text3->setFocus(); // typing a number works at once
+
+    // Alt+1 to Alt+3 pick the query tabs and put the keyboard in the panel's first box.
+    for (int i = 0; i < 3; ++i) {
+        auto* tab = control<SkinButton>(QStringLiteral("LZCommand1[%1]").arg(i));
+        const QKeySequence keys(Qt::ALT | Qt::Key(Qt::Key_1 + i));
+        tab->setToolTip(
+            QStringLiteral("%1 (%2)").arg(tab->Caption(), keys.toString(QKeySequence::NativeText)));
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this, i] {
+            LZCommand1_Click(i);
+            (i == 0 ? Text3 : Text1[0])->setFocus(Qt::ShortcutFocusReason);
+        });
+    }
+}
+
+bool Form1::focusNextPrevChild(bool next) {
+    QWidget* first = control("LZCommand1[0]");
+    QWidget* last = listOnView();
+    QWidget* at = QApplication::focusWidget();
+    if (next && at == last) {
+        first->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    if (!next && at == first) {
+        last->setFocus(Qt::BacktabFocusReason);
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
 }
 
 void Form1::buildLists() {
@@ -317,6 +372,10 @@ QTreeWidget* Form1::listView(TrainList list) const {
         break;
     }
     return ListView3;
+}
+
+QString Form1::usageHint() {
+    return kHint;
 }
 
 QString Form1::panelText(int panel) const {
@@ -435,7 +494,9 @@ bool Form1::runPlanned(const QueryPlan& plan) {
     if (!report)
         return false;
     showReport(*report);
-    return !report->message && !report->error && (report->rows || report->transfers);
+    if (m_stationListFailed && !report->error)
+        fetchStationList(); // the service answers now
+    return isWorthKeeping(*report);
 }
 
 void Form1::showReport(const QueryReport& report) {
@@ -464,6 +525,9 @@ void Form1::fillList(TrainList list, const TrainListResult& result) {
         items.append(item);
     }
     view->addTopLevelItems(items);
+    // A new answer starts at its first row and column, whatever the last one was scrolled to.
+    view->scrollToTop();
+    view->horizontalScrollBar()->setValue(0);
     view->setUpdatesEnabled(true);
     if (result.status)
         m_panels[0]->setText(*result.status);
@@ -489,6 +553,7 @@ void Form1::SZCommand1_Click() {
 
 void Form1::SZCommand2_Click() {
     const bool between = Text1[1]->isVisibleTo(Picture2);
+    settleStationBoxes();
     if (runPlanned(planStationQuery(Program::Services.timetable, Text1[0]->text(), Text1[1]->text(),
                                     between)))
         remember(between ? QueryKind::Between : QueryKind::Station);
@@ -575,7 +640,9 @@ void Form1::unloadForUpdate() {
 }
 
 void Form1::Form_Resize() {
-    const QSize outer = frameGeometry().size();
+    const QSize frame = windowFrame();
+    const QSize outer = size() + frame;
+    m_laidFrame = frame;
     const int W = twips(outer.width()), H = twips(outer.height());
     const int statusHeight = twips(StatusBar1->height());
     const int mainTop = twips(Main1->y());
@@ -593,7 +660,6 @@ void Form1::Form_Resize() {
     // Keep the window at its minimum outer size; resizing runs this again.
     if (isMinimized() || isMaximized() || isFullScreen())
         return;
-    const QSize frame = outer - size();
     const QSize minimum(px(kMinOuterWidth) - frame.width(), px(kMinOuterHeight) - frame.height());
     if (W < kMinOuterWidth || H < kMinOuterHeight) {
         const QSize before = size();
@@ -618,6 +684,40 @@ void Form1::showEvent(QShowEvent* event) {
     }
 }
 
+QSize Form1::windowFrame() const {
+    // While the window manager takes the window on, the frame can read smaller than the
+    // window itself (1 x 1): that is no frame yet.
+    const QSize frame = frameGeometry().size() - size();
+    return frame.width() < 0 || frame.height() < 0 ? QSize(0, 0) : frame;
+}
+
+bool Form1::event(QEvent* event) {
+    // The rules measure the outer size, and the window manager's frame is only known once the
+    // window is on screen, with no resize of its own: lay out again when it arrives or changes
+    // (and centre again when it first comes), as a resize would.
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Paint:
+    case QEvent::WindowActivate:
+        if (isVisible() && !m_frameCheck && windowFrame() != m_laidFrame) {
+            m_frameCheck = true;
+            QTimer::singleShot(0, this, [this] {
+                m_frameCheck = false;
+                if (windowFrame() == m_laidFrame)
+                    return;
+                const bool firstFrame = m_laidFrame.isEmpty();
+                Form_Resize();
+                if (firstFrame && !isMaximized() && !isFullScreen())
+                    centreOnScreen(this);
+            });
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (listKeyPressed(watched, event))
         return true;
@@ -629,6 +729,12 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
             QTimer::singleShot(0, this, &Form1::ListView2_DblClick);
         else if (watched == ListView3->viewport())
             QTimer::singleShot(0, this, &Form1::ListView3_DblClick);
+    }
+    if (event->type() == QEvent::ToolTip) {
+        for (QTreeWidget* view : {ListView1, ListView2, ListView3}) {
+            if (watched == view->viewport())
+                return showCutCell(view, event);
+        }
     }
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "localservice.h"
 #include "queryhistory.h"
 #include "queryrunner.h"
 #include "stationindex.h"
@@ -13,6 +14,7 @@
 
 #include <functional>
 
+class BundledService;
 class FilterRow;
 class Form2;
 class StationListDownload;
@@ -71,6 +73,13 @@ public:
     SuggestionPopup* suggestions(QLineEdit* box) const;
     QAction* copyAction() const { return m_copy; }
     QAction* exportAction() const { return m_export; }
+    QAction* sourceAction() const { return m_source; }
+
+    // The bundled service the client started (or found): its state shows in the status bar,
+    // and once it serves, what failed before it came is fetched again.
+    void useBundledService(BundledService* service);
+    // Asks the user for the timetable source (nullopt: cancelled); tests replace it.
+    std::function<std::optional<SourceChoice>(const SourceChoice& current)> askSource;
 
     // The update hand-over's last steps: unload this window (the portal opens), then the
     // detail window, then end the program.
@@ -90,6 +99,7 @@ public Q_SLOTS:
     void SearchPJ_Click();
     void copyRows();
     void exportRows();
+    void chooseSource();
     void ListView1_DblClick();
     void ListView2_DblClick();
     void ListView3_DblClick();
@@ -98,21 +108,32 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
+    QSize windowFrame() const; // what the window manager adds around the client area
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Tab goes round from the list on view to the first tab, past the banner page.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void Form_Load(const QString& programFolder);
     // Completion, history, sorting, the filter row, copy and export: what everyday use adds.
     void buildBoxes();
     void buildListTools();
+    // Tab order through every control, Alt+1 to Alt+3 for the query tabs.
+    void buildKeyboard();
+    void showServiceState();
+    static QString usageHint(); // status panel 3 as designed
     void fetchStationList();
     QList<Suggestion> suggest(QLineEdit* box, const QString& text) const;
     void remember(QueryKind kind);
+    // A station box holding no station takes the first completion of its text.
+    void settleStationBoxes();
     QTreeWidget* listOnView() const;
     void refilter();
     void placeFilterRow();
     void openMenuAtRow(QTreeWidget* view);
     bool listKeyPressed(QObject* watched, QEvent* event);
+    bool showCutCell(QTreeWidget* view, QEvent* event);
     void buildControls();
     void buildLists();
     void buildStatusBar();
@@ -151,6 +172,8 @@ private:
     QPointer<Form2> m_detail;
     QHash<QString, QWidget*> m_controls; // by table name
     bool m_placed = false;               // centred on the screen at the first show
+    QSize m_laidFrame;                   // the frame the layout was computed with
+    bool m_frameCheck = false;           // a look at the frame is queued
     StationIndex m_stations;
     QueryHistory m_history;
     FilterRow* m_filterRow = nullptr;
@@ -158,4 +181,7 @@ private:
     QPointer<StationListDownload> m_download;
     QAction* m_copy = nullptr;
     QAction* m_export = nullptr;
+    QAction* m_source = nullptr;
+    QPointer<BundledService> m_bundled;
+    bool m_stationListFailed = false; // fetched again once a page loads
 };

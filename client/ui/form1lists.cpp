@@ -13,10 +13,16 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFocusEvent>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
+#include <QProxyStyle>
+#include <QStyleOptionHeader>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTreeWidget>
@@ -32,7 +38,59 @@ TrainList listOf(const Form1& form, const QTreeWidget* view) {
     return TrainList::ListView3;
 }
 
+// Qt's header draws the ascending indicator as a downward arrow; users read an upward arrow
+// as "smallest first".
+class AscendingUpStyle : public QProxyStyle {
+public:
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element == PE_IndicatorHeaderArrow) {
+            if (const auto* header = qstyleoption_cast<const QStyleOptionHeader*>(option)) {
+                QStyleOptionHeader flipped(*header);
+                if (header->sortIndicator == QStyleOptionHeader::SortDown)
+                    flipped.sortIndicator = QStyleOptionHeader::SortUp;
+                else if (header->sortIndicator == QStyleOptionHeader::SortUp)
+                    flipped.sortIndicator = QStyleOptionHeader::SortDown;
+                QProxyStyle::drawPrimitive(element, &flipped, painter, widget);
+                return;
+            }
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+};
+
+// The width a header section needs for its text and a sort indicator.
+int headerRoom(const QTreeWidget* view, int column) {
+    const QHeaderView* header = view->header();
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.text = view->headerItem()->text(column);
+    option.sortIndicator = QStyleOptionHeader::SortDown;
+    option.section = column;
+    return header->style()
+        ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header)
+        .width();
+}
+
 } // namespace
+
+bool Form1::showCutCell(QTreeWidget* view, QEvent* event) {
+    // A cell cut off with "…" shows its whole text as a tooltip.
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = view->indexAt(help->pos());
+    if (!index.isValid())
+        return false;
+    const QString text = index.data().toString();
+    const QRect cell = view->visualRect(index);
+    const int room =
+        cell.width() - 2 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) - 2;
+    if (view->fontMetrics().horizontalAdvance(text) <= room) {
+        QToolTip::hideText();
+        return true;
+    }
+    QToolTip::showText(help->globalPos(), text, view->viewport(), cell);
+    return true;
+}
 
 void Form1::buildListTools() {
     m_filterRow = new FilterRow(this);
@@ -53,12 +111,19 @@ void Form1::buildListTools() {
                                             QStringLiteral("CSV (*.csv)"));
     };
 
+    auto* headerStyle = new AscendingUpStyle;
+    headerStyle->setParent(this);
     for (QTreeWidget* view : {ListView1, ListView2, ListView3}) {
         view->addAction(m_copy);
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->setSortingEnabled(true);
         view->sortByColumn(0, Qt::AscendingOrder);
         view->installEventFilter(this);
+        view->setTextElideMode(Qt::ElideRight);
+        view->header()->setStyle(headerStyle);
+        // Room for the header text beside the sort indicator ("序号" is the narrowest).
+        for (int c = 0; c < kDetailLinkColumn; ++c)
+            view->setColumnWidth(c, std::max(view->columnWidth(c), headerRoom(view, c)));
     }
 }
 
@@ -103,14 +168,23 @@ void Form1::copyRows() {
 void Form1::exportRows() {
     QTreeWidget* view = listOnView();
     const TrainList list = listOf(*this, view);
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // The documents folder may not exist yet for a new user: the dialog would start elsewhere.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QDir().mkpath(folder))
+        folder = QDir::homePath();
     const QString file = askExportFile(QDir(folder).filePath(QStringLiteral("车次列表.csv")));
     if (file.isEmpty())
         return;
+    const QList<QStringList> rows = rowsOnView(view);
     QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(rowsAsCsv(list, rowsOnView(view))) < 0 ||
-        !out.commit())
+    if (!out.open(QIODevice::WriteOnly) || out.write(rowsAsCsv(list, rows)) < 0 || !out.commit()) {
         showMessage(this, QStringLiteral("无法写入文件：") + QDir::toNativeSeparators(file));
+        return;
+    }
+    const QString done =
+        QStringLiteral("已导出%1行：%2").arg(rows.size()).arg(QDir::toNativeSeparators(file));
+    m_panels[2]->setText(done);
+    m_panels[2]->setToolTip(done);
 }
 
 void Form1::openMenuAtRow(QTreeWidget* view) {
@@ -131,6 +205,22 @@ bool Form1::listKeyPressed(QObject* watched, QEvent* event) {
         static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
         openMenuAtRow(view);
         return true;
+    }
+    if (event->type() == QEvent::FocusIn) {
+        // Reached with the keyboard, the list selects a row, so Enter and the menu act on one.
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) &&
+            view->selectedItems().isEmpty()) {
+            QTreeWidgetItem* row = view->currentItem();
+            for (int i = 0; !row || row->isHidden(); ++i) {
+                row = view->topLevelItem(i);
+                if (!row)
+                    return false;
+            }
+            view->setCurrentItem(row);
+            row->setSelected(true);
+        }
+        return false;
     }
     if (event->type() != QEvent::KeyPress)
         return false;

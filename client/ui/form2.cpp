@@ -1,9 +1,12 @@
 #include "form2.h"
 
+#include "centre.h"
 #include "picturebox.h"
 #include "skinbutton.h"
 #include "twips.h"
 #include "webviews.h"
+
+#include <QShortcut>
 
 namespace {
 constexpr int kClientWidth = 7440, kClientHeight = 6210;
@@ -28,9 +31,23 @@ Form2::Form2(QWidget* owner)
                             6120, 5520, 1200, 600),
             &SkinButton::Click, this, &Form2::RightCommand1_Click);
 
+    // Esc closes, wherever the keyboard is in the window (the page too).
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &Form2::close);
+
     WebBrowser1 = createWebView(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     placeTwips(WebBrowser1, 0, 360, 7455, 5055);
+}
+
+void Form2::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Whole on the main window's screen, wherever the window system would put it.
+    if (!m_placed) {
+        m_placed = true;
+        centreOnScreen(this, parentWidget() ? parentWidget()->screen() : nullptr);
+    }
 }
 
 void Form2::navigate(const QUrl& address) {

@@ -18,6 +18,10 @@ public Q_SLOTS:
     void LeftCommand1_Click();
     void RightCommand1_Click();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QWidget* WebBrowser1 = nullptr;
+    bool m_placed = false;
 };

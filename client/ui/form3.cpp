@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 
@@ -54,6 +55,8 @@ Form3::Form3(const QList<TransferEntry>& entries, const QString& caption, Form1*
     }
     // A click anywhere in the list is the list's click, beside the cities too.
     ListView1->viewport()->installEventFilter(this);
+    // Enter or Space takes the city chosen with the arrow keys.
+    ListView1->installEventFilter(this);
 
     auto* note =
         new QLabel(QStringLiteral("中转换乘牵涉的因素众多，不能简单的通过计算解决。所以请你"
@@ -88,6 +91,16 @@ void Form3::fitNote(QLabel* note) const {
 }
 
 bool Form3::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListView1 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+            key->key() == Qt::Key_Space) {
+            if (ListView1->currentItem())
+                ListView1->currentItem()->setSelected(true);
+            ListView1_Click();
+            return true;
+        }
+    }
     if (watched == ListView1->viewport() && (event->type() == QEvent::MouseButtonPress ||
                                              event->type() == QEvent::MouseButtonRelease)) {
         auto* mouse = static_cast<QMouseEvent*>(event);

@@ -52,6 +52,10 @@ Form5::Form5(QWidget* owner, std::function<void()> unload)
                    kControls[i].height);
     }
     setTabOrder(Command1, Text1);
+    // The prompt comes by itself while the user types in the main window: without a default
+    // button a stray Enter does not start the update (Space on the button still does).
+    Command1->setAutoDefault(false);
+    Command1->setDefault(false);
     Command1->setFocus();
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
 

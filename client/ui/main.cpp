@@ -5,6 +5,7 @@
 #include "form1.h"
 #include "release/installjournal.h"
 #include "release/installlocation.h"
+#include "localservice.h"
 #include "messages.h"
 #include "module1.h"
 #include "program.h"
@@ -13,10 +14,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
+
 int main(int argc, char* argv[]) {
     prepareWebViews();
     QApplication app(argc, argv);
     Program::nameApplication();
+    Program::useChineseQtTexts();
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
 
     // An update that a crash interrupted is finished or undone before anything else runs.
@@ -35,13 +39,27 @@ int main(int argc, char* argv[]) {
     addServiceOptions(parser, {QStringLiteral("timetable"), QStringLiteral("fare"),
                                QStringLiteral("manifest"), QStringLiteral("banner"),
                                QStringLiteral("portal")});
+    addSourceOptions(parser);
     parser.process(app);
 
     const QString iniPath = readStartupValues(programFolder).iniPath;
     Program::Services = applyServiceOptions(loadServiceAddresses(iniPath), parser);
     FetchPolicy::setPageDeadline(FetchPolicy::readPageDeadline(iniPath));
+    QString error;
+    const auto source = applySourceOptions(
+        readUserSourceChoice(userSettingsFile()).value_or(readIniSourceChoice(iniPath)), parser,
+        &error);
+    if (!source) {
+        std::fprintf(stderr, "quillon: %s\n", qPrintable(error));
+        return 2;
+    }
+    Program::Source = *source;
 
+    // Declared before the window so it outlives it: the service it started stops at exit.
+    BundledService service(programFolder);
+    service.ensure(Program::Services.timetable, Program::Source);
     Form1 form(programFolder);
+    form.useBundledService(&service);
     reportFirstPaint(&form);
     form.show();
     return app.exec();

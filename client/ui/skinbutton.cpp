@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -89,6 +90,8 @@ SkinButton::SkinButton(SkinLook look, QWidget* parent)
     initUiResources();
     // Moves arrive without a pressed button, as they do for the capture this stands in for.
     setMouseTracking(true);
+    // Reached with Tab, not taken by a click: a keypad key leaves the focus in the box.
+    setFocusPolicy(Qt::TabFocus);
     setFont(captionFont(lookOf(look)));
     resize(pictureSize());
 }
@@ -129,6 +132,41 @@ void SkinButton::paintEvent(QPaintEvent*) {
     // The caption point is a print position: the top left of the text, not its baseline.
     const QFontMetrics metrics(font());
     painter.drawText(px(look.captionX), px(look.captionY) + metrics.ascent(), m_caption);
+    // Only once the keyboard moves the focus, as Qt's own buttons do.
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        // The keyboard's place: a dotted frame inside the picture's rounded corners.
+        QPen pen(palette().color(QPalette::ButtonText), 1, Qt::DotLine);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        const QSize picture = pictureSize().boundedTo(size());
+        painter.drawRect(QRect(QPoint(0, 0), picture).adjusted(3, 3, -4, -4));
+    }
+}
+
+void SkinButton::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!event->isAutoRepeat()) {
+            Q_EMIT Click();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void SkinButton::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void SkinButton::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 bool SkinButton::isInside(const QPointF& pos) const {

@@ -4,6 +4,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
 
 SuggestionPopup::SuggestionPopup(QLineEdit* box, Provider provider)
     : QObject(box)
@@ -47,12 +51,28 @@ void SuggestionPopup::refresh() {
     for (const Suggestion& s : m_shown)
         m_list->addItem(s.label);
     m_list->setCurrentRow(-1);
-    const int rows = int(std::min<qsizetype>(m_shown.size(), kRowsShown));
-    const int height = rows * m_list->sizeHintForRow(0) + 2 * m_list->frameWidth();
-    const QPoint below = m_box->mapTo(m_list->parentWidget(), QPoint(0, m_box->height()));
-    m_list->setGeometry(below.x(), below.y(), m_box->width(), height);
+    place();
     m_list->raise();
     m_list->show();
+}
+
+void SuggestionPopup::place() {
+    // Every row and the longest label show without a scroll bar (beyond kRowsShown rows the
+    // vertical one comes), within the window.
+    m_list->ensurePolished();
+    const int rows = int(std::min<qsizetype>(m_shown.size(), kRowsShown));
+    const int rowHeight = std::max(m_list->sizeHintForRow(0), m_list->fontMetrics().height());
+    const int frame = 2 * m_list->frameWidth();
+    const int labelWidth = m_list->sizeHintForColumn(0); // the widest of all rows
+    const int scrollBar =
+        m_shown.size() > kRowsShown ? m_list->verticalScrollBar()->sizeHint().width() : 0;
+    QWidget* window = m_list->parentWidget();
+    const QPoint below = m_box->mapTo(window, QPoint(0, m_box->height()));
+    const int width = std::min(std::max(m_box->width(), labelWidth + frame + scrollBar + 8),
+                               window->width() - below.x());
+    const int height = std::min(rows * rowHeight + frame, window->height() - below.y());
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setGeometry(below.x(), below.y(), width, height);
 }
 
 void SuggestionPopup::hide() {
@@ -73,9 +93,11 @@ bool SuggestionPopup::eventFilter(QObject* watched, QEvent* event) {
     if (watched != m_box)
         return false;
     switch (event->type()) {
-    case QEvent::FocusIn:
-        if (m_box->text().isEmpty())
-            refresh();
+    case QEvent::MouseButtonPress:
+        // A click into an empty box offers the recent queries; the focus alone does not, so
+        // nothing covers the window at start.
+        if (m_box->text().isEmpty() && !isShown())
+            QTimer::singleShot(0, this, &SuggestionPopup::refresh);
         break;
     case QEvent::FocusOut:
     case QEvent::Hide:

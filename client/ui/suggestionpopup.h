@@ -19,8 +19,9 @@ struct Suggestion {
 };
 
 // A list under a text box offering what the box may hold: completions while the user types,
-// recent queries while it is empty. Up and Down move, Enter picks (and is not passed on, so
-// a second Enter runs the query), Esc closes, a click picks. The box keeps the focus.
+// recent queries while it is empty (on Down or a click into it). Up and Down move, Enter picks
+// (and is not passed on, so a second Enter runs the query), Esc closes, a click picks. The box
+// keeps the focus.
 class SuggestionPopup : public QObject {
     Q_OBJECT
 public:
@@ -44,6 +45,7 @@ protected:
 private:
     void pick(int row);
     void hide();
+    void place();
 
     QLineEdit* m_box;
     Provider m_provider;

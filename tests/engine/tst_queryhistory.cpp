@@ -9,7 +9,49 @@ class QueryHistoryTest : public QObject {
 private Q_SLOTS:
     void keepsTenDistinctNewestFirst();
     void survivesARestartInTheConfigFolder();
+    void letterCaseMakesNoNewEntry();
+    void keepsOnlyQueriesThatFoundSomething_data();
+    void keepsOnlyQueriesThatFoundSomething();
 };
+
+void QueryHistoryTest::letterCaseMakesNoNewEntry() {
+    QTemporaryDir dir;
+    QueryHistory history(dir.filePath(QStringLiteral("history.ini")));
+    history.add(QueryKind::Train, {QStringLiteral("K7")});
+    history.add(QueryKind::Train, {QStringLiteral("T8")});
+    history.add(QueryKind::Train, {QStringLiteral("k7")});
+    QCOMPARE(history.entries(QueryKind::Train), (QList<QStringList>{{"k7"}, {"T8"}}));
+}
+
+void QueryHistoryTest::keepsOnlyQueriesThatFoundSomething_data() {
+    QTest::addColumn<bool>("rows");      // one row found
+    QTest::addColumn<bool>("transfers"); // one transfer city offered
+    QTest::addColumn<bool>("message");
+    QTest::addColumn<bool>("error");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("rows") << true << false << false << false << true;
+    QTest::newRow("transfer cities") << false << true << false << false << true;
+    QTest::newRow("an empty list") << false << false << false << false << false;
+    QTest::newRow("the service's message") << false << false << true << false << false;
+    QTest::newRow("a failed fetch") << false << false << false << true << false;
+}
+
+void QueryHistoryTest::keepsOnlyQueriesThatFoundSomething() {
+    QFETCH(bool, rows);
+    QFETCH(bool, transfers);
+    QFETCH(bool, message);
+    QFETCH(bool, error);
+    QueryReport report;
+    report.rows = rows ? QList<QStringList>{{QStringLiteral("1"), QStringLiteral("K7")}}
+                       : QList<QStringList>{};
+    if (transfers)
+        report.transfers = QList<TransferEntry>{TransferEntry{}};
+    if (message)
+        report.message = QStringLiteral("不存在所查询的车次信息。");
+    if (error)
+        report.error = QStringLiteral("Connection refused");
+    QTEST(isWorthKeeping(report), "kept");
+}
 
 void QueryHistoryTest::keepsTenDistinctNewestFirst() {
     QTemporaryDir dir;

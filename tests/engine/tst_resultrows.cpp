@@ -183,7 +183,7 @@ void ResultRowsTest::writesCsvForSpreadsheets() {
     const QByteArray csv = rowsAsCsv(TrainList::ListView1, {odd});
     QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
     const QString text = QString::fromUtf8(csv.mid(3));
-    QVERIFY(text.startsWith(QStringLiteral("序号,车次,始发站,终点站,列车类型,发 站,发时,到 站,"
+    QVERIFY(text.startsWith(QStringLiteral("序号,车次,始发站,终点站,列车类型,发站,发时,到站,"
                                            "到时,历时,里程\r\n")));
     QVERIFY(text.endsWith(QStringLiteral("\r\n")));
     QVERIFY(text.contains(QStringLiteral("2,T8,\"西安,\"\"东\"\"\r\n站\",北京西,")));

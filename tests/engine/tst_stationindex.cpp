@@ -39,6 +39,8 @@ private Q_SLOTS:
     void ranksCandidates_data();
     void ranksCandidates();
     void showsAtMostTen();
+    void settlesOnTheFirstCandidate_data();
+    void settlesOnTheFirstCandidate();
     void cacheKeepsTheLastCopy();
 };
 
@@ -109,6 +111,29 @@ void StationIndexTest::cacheKeepsTheLastCopy() {
     QVERIFY(cacheStationList(gb2312(kList), file));
     QVERIFY(cacheStationList("newer", file));
     QCOMPARE(readCachedStationList(file), QByteArray("newer"));
+}
+
+void StationIndexTest::settlesOnTheFirstCandidate_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("settled");
+    QTest::newRow("initials") << "bjx"
+                              << "北京西";
+    QTest::newRow("pinyin prefix, busiest first") << "beijing"
+                                                  << "北京";
+    QTest::newRow("a station stays") << "北京北"
+                                     << "北京北";
+    QTest::newRow("upper case initials") << "BJN"
+                                         << "北京南";
+    QTest::newRow("nothing completes it") << "qqq"
+                                          << "qqq";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void StationIndexTest::settlesOnTheFirstCandidate() {
+    QFETCH(QString, typed);
+    QTEST(settledStationText(index(), typed), "settled");
+    QCOMPARE(settledStationText(StationIndex(), typed), typed); // no list: as typed
 }
 
 QTEST_GUILESS_MAIN(StationIndexTest)

@@ -13,11 +13,15 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTimeEdit>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QScrollBar>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -48,6 +52,19 @@ private Q_SLOTS:
     void copiesAndExportsTheRowsOnView();
     void keyboardOpensDetailAndMenu();
     void historyIsOfferedAfterARestart();
+    void tabReachesEveryVisibleControl_data();
+    void tabReachesEveryVisibleControl();
+    void altKeysPickTheQueryTabs_data();
+    void altKeysPickTheQueryTabs();
+    void tabbedListSelectsARowThatEnterOpens();
+    void stationBoxTakesTheFirstCandidate_data();
+    void stationBoxTakesTheFirstCandidate();
+    void popupFitsItsRows();
+    void timeBoxTakesDigitsAfterOneClick_data();
+    void timeBoxTakesDigitsAfterOneClick();
+    void qtButtonsSpeakChinese();
+    void sourceChosenInTheMenuIsKept();
+    void newAnswerStartsAtTheTopLeft();
 
 private:
     QLineEdit* box(const char* name) { return m_form->findChild<QLineEdit*>(name); }
@@ -206,10 +223,205 @@ void EverydayTest::historyIsOfferedAfterARestart() {
     from->clear();
     box("Text1[1]")->clear();
     from->setFocus();
+    QTest::qWait(50);
+    QVERIFY(!m_form->suggestions(from)->isShown()); // the focus alone covers nothing
+    QTest::keyClick(from, Qt::Key_Down);
     QTRY_COMPARE(shown(m_form->suggestions(from)), QStringList{"西安 → 北京西"});
     QTest::keyClick(from, Qt::Key_Return);
     QCOMPARE(from->text(), QStringLiteral("西安"));
     QCOMPARE(box("Text1[1]")->text(), QStringLiteral("北京西"));
+}
+
+void EverydayTest::tabReachesEveryVisibleControl_data() {
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QStringList>("panel"); // after the five tabs, before the filter row
+    QStringList keypad{"Text3"};
+    for (const char* key : {"BZCommand1[%1]", "NZCommand1[%1]"})
+        for (int i = 0; i < (key[0] == 'B' ? 6 : 10); ++i)
+            keypad << QString::fromLatin1(key).arg(i);
+    keypad << "LeftCommand1"
+           << "RightCommand1"
+           << "SZCommand1";
+    QTest::newRow("train number") << 0 << keypad;
+    QTest::newRow("station to station") << 1 << QStringList{"Text1[0]", "Text1[1]", "SZCommand2"};
+    QTest::newRow("station") << 2 << QStringList{"Text1[0]", "SZCommand2"};
+}
+
+void EverydayTest::tabReachesEveryVisibleControl() {
+    QFETCH(int, tab);
+    QFETCH(QStringList, panel);
+    auto* first = m_form->findChild<SkinButton*>(QStringLiteral("LZCommand1[%1]").arg(tab));
+    QTest::mouseClick(first, Qt::LeftButton);
+    m_form->findChild<SkinButton*>(QStringLiteral("LZCommand1[0]"))->setFocus(Qt::TabFocusReason);
+    QStringList reached;
+    for (int i = 0; i < 60; ++i) {
+        QWidget* at = QApplication::focusWidget();
+        QVERIFY(at && at->isVisible());
+        reached << at->objectName();
+        QTest::keyClick(at, Qt::Key_Tab);
+        if (QApplication::focusWidget()->objectName() == reached.first())
+            break;
+    }
+    QStringList expected;
+    for (int i = 0; i < 5; ++i)
+        expected << QStringLiteral("LZCommand1[%1]").arg(i);
+    expected << panel << "FilterClass0";
+    QCOMPARE(reached.mid(0, expected.size()), expected);
+    QCOMPARE(reached.last(), QStringLiteral("ListView%1").arg(tab + 1)); // then round again
+    QVERIFY(reached.contains(QStringLiteral("FilterTo")));
+
+    // Space on a focused button clicks it, as the mouse does.
+    auto* trainTab = m_form->findChild<SkinButton*>(QStringLiteral("LZCommand1[0]"));
+    trainTab->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(trainTab, Qt::Key_Space);
+    QVERIFY(box("Text3")->isVisible());
+}
+
+void EverydayTest::altKeysPickTheQueryTabs_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("Alt+1") << int(Qt::Key_1) << "ListView1"
+                           << "Text3";
+    QTest::newRow("Alt+2") << int(Qt::Key_2) << "ListView2"
+                           << "Text1[0]";
+    QTest::newRow("Alt+3") << int(Qt::Key_3) << "ListView3"
+                           << "Text1[0]";
+}
+
+void EverydayTest::altKeysPickTheQueryTabs() {
+    QFETCH(int, key);
+    QFETCH(QString, list);
+    QTest::mouseClick(m_form->findChild<SkinButton*>(QStringLiteral("LZCommand1[0]")),
+                      Qt::LeftButton);
+    if (key == Qt::Key_1) // start elsewhere
+        QTest::mouseClick(m_form->findChild<SkinButton*>(QStringLiteral("LZCommand1[2]")),
+                          Qt::LeftButton);
+    QTest::keyClick(m_form.get(), Qt::Key(key), Qt::AltModifier);
+    QVERIFY(m_form->findChild<QTreeWidget*>(list)->isVisible());
+    QTEST(QApplication::focusWidget()->objectName(), "focus");
+    const int index = key - Qt::Key_1;
+    QVERIFY(m_form->findChild<SkinButton*>(QStringLiteral("LZCommand1[%1]").arg(index))
+                ->toolTip()
+                .contains(QStringLiteral("Alt+%1").arg(index + 1)));
+}
+
+void EverydayTest::tabbedListSelectsARowThatEnterOpens() {
+    queryBetween();
+    list()->clearSelection();
+    QTest::keyClick(box("Text1[1]"), Qt::Key_Tab); // 查询
+    QWidget* at = QApplication::focusWidget();
+    while (at != list()) {
+        QTest::keyClick(at, Qt::Key_Tab);
+        at = QApplication::focusWidget();
+    }
+    QCOMPARE(list()->selectedItems().size(), 1);
+    QTest::keyClick(list(), Qt::Key_Return);
+    QTRY_VERIFY(m_form->detailWindow() && m_form->detailWindow()->isVisible());
+    QCOMPARE(m_form->detailWindow()->windowTitle(), list()->selectedItems().first()->text(1));
+    // Esc closes it, whatever inside it has the keyboard.
+    Form2* detail = m_form->detailWindow();
+    QApplication::setActiveWindow(detail);
+    QTest::keyClick(detail, Qt::Key_Escape);
+    QTRY_VERIFY(!m_form->detailWindow());
+}
+
+void EverydayTest::stationBoxTakesTheFirstCandidate_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("byQuery"); // the query button, or leaving the box with Tab
+    QTest::addColumn<QString>("settled");
+    QTest::newRow("initials, Tab") << "bjx" << false << "北京西";
+    QTest::newRow("initials, 查询") << "bjx" << true << "北京西";
+    QTest::newRow("a station stays") << "西安北" << false << "西安北";
+    QTest::newRow("nothing completes it") << "qqq" << true << "qqq";
+}
+
+void EverydayTest::stationBoxTakesTheFirstCandidate() {
+    QFETCH(QString, typed);
+    QFETCH(bool, byQuery);
+    QLineEdit* to = box("Text1[1]");
+    type(box("Text1[0]"), QStringLiteral("西安"));
+    type(to, typed);
+    if (byQuery)
+        QTest::mouseClick(m_form->findChild<SkinButton*>(QStringLiteral("SZCommand2")),
+                          Qt::LeftButton);
+    else
+        QTest::keyClick(to, Qt::Key_Tab);
+    QTEST(to->text(), "settled");
+    if (byQuery && to->text() == QStringLiteral("北京西"))
+        QTRY_VERIFY(list()->topLevelItemCount() > 0);
+    m_messages.clear();
+}
+
+void EverydayTest::popupFitsItsRows() {
+    QLineEdit* from = box("Text1[0]");
+    type(from, QStringLiteral("x"));
+    const SuggestionPopup* popup = m_form->suggestions(from);
+    QCOMPARE(shown(popup), (QStringList{"西安", "西安北"}));
+    const QListWidget* rows = popup->list();
+    QVERIFY(!rows->verticalScrollBar()->isVisible());
+    QVERIFY(!rows->horizontalScrollBar()->isVisible());
+    for (int i = 0; i < rows->count(); ++i) {
+        const QRect row = rows->visualItemRect(rows->item(i));
+        QVERIFY2(rows->viewport()->rect().contains(row), qPrintable(rows->item(i)->text()));
+        QVERIFY(rows->fontMetrics().horizontalAdvance(rows->item(i)->text()) <= row.width());
+    }
+}
+
+void EverydayTest::timeBoxTakesDigitsAfterOneClick_data() {
+    QTest::addColumn<bool>("minutes"); // the click lands on the minutes, else on the hours
+    QTest::addColumn<QTime>("time");
+    QTest::newRow("hours") << false << QTime(18, 0);
+    QTest::newRow("minutes") << true << QTime(0, 18);
+}
+
+void EverydayTest::timeBoxTakesDigitsAfterOneClick() {
+    QFETCH(bool, minutes);
+    QTimeEdit* from = m_form->filterRow()->fromEdit();
+    auto* text = from->findChild<QLineEdit*>();
+    const QFontMetrics metrics(text->font());
+    const int x = metrics.horizontalAdvance(minutes ? QStringLiteral("00:0") : QStringLiteral("0"));
+    QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(x + 3, text->height() / 2));
+    QTest::qWait(20);
+    QTest::keyClicks(text, QStringLiteral("18"));
+    QTEST(from->time(), "time");
+}
+
+void EverydayTest::qtButtonsSpeakChinese() {
+    QVERIFY(Program::useChineseQtTexts());
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QCOMPARE(buttons.button(QDialogButtonBox::Ok)->text().remove(u'&'), QStringLiteral("确定"));
+}
+
+void EverydayTest::sourceChosenInTheMenuIsKept() {
+    const QList<QAction*> items = m_form->findChild<QMenu*>(QStringLiteral("menu"))->actions();
+    QVERIFY(items.contains(m_form->sourceAction()));
+    SourceChoice offered;
+    m_form->askSource = [&offered](const SourceChoice& current) -> std::optional<SourceChoice> {
+        offered = current;
+        return SourceChoice{TimetableSource::Live, {}};
+    };
+    m_form->sourceAction()->trigger();
+    QCOMPARE(offered.source, TimetableSource::Sample);
+    QCOMPARE(readUserSourceChoice(userSettingsFile()).value_or(SourceChoice{}).source,
+             TimetableSource::Live);
+    m_form->askSource = [](const SourceChoice&) { return std::nullopt; }; // cancelled
+    m_form->sourceAction()->trigger();
+    QCOMPARE(Program::Source.source, TimetableSource::Live);
+    Program::Source = {};
+    QFile::remove(userSettingsFile());
+}
+
+void EverydayTest::newAnswerStartsAtTheTopLeft() {
+    queryBetween();
+    QScrollBar* across = list()->horizontalScrollBar();
+    QScrollBar* down = list()->verticalScrollBar();
+    QVERIFY(across->maximum() > 0); // the columns are wider than the window
+    across->setValue(across->maximum());
+    down->setValue(down->maximum());
+    QTest::mouseClick(m_form->findChild<SkinButton*>(QStringLiteral("SZCommand2")), Qt::LeftButton);
+    QTRY_COMPARE(across->value(), 0);
+    QCOMPARE(down->value(), 0);
 }
 
 QUILLON_UI_TEST_MAIN(EverydayTest)

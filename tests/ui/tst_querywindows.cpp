@@ -37,6 +37,9 @@ private Q_SLOTS:
     void closedDetailWindowComesBackEmpty();
     void noSelectedRowDoesNothing();
     void transferWindowRefillsListBehindIt();
+    void transferWindowTakesTheCityOfTheArrowKeys_data();
+    void transferWindowTakesTheCityOfTheArrowKeys();
+    void detailWindowOpensWholeOnTheScreen();
     void fareWindowShowsLabelsAndStops();
     void unknownFareShowsMessageOnly();
     void windowsStackPlaceAndShowTheirControls_data();
@@ -195,6 +198,47 @@ void QueryWindowsTest::transferWindowRefillsListBehindIt() {
     QCOMPARE(rowsAfterClickBeside, rowsBehind);
     QCOMPARE(m_form->panelText(2), QStringLiteral("乘车方案：%1").arg(cities.size()));
     QCOMPARE(m_form->panelText(1), QStringLiteral("共查询到：%1").arg(rowsBehind));
+}
+
+void QueryWindowsTest::transferWindowTakesTheCityOfTheArrowKeys_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("Space") << int(Qt::Key_Space);
+}
+
+void QueryWindowsTest::transferWindowTakesTheCityOfTheArrowKeys() {
+    QFETCH(int, key);
+    const QStringList cities =
+        m_data->transferCities(QStringLiteral("拉萨"), QStringLiteral("上海虹桥"));
+    QVERIFY(!cities.isEmpty());
+    int rowsBehind = -1;
+    whenModal([&](QWidget* modal) {
+        auto* list = modal->findChild<QListWidget*>(QStringLiteral("ListView1"));
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_End);
+        QTest::keyClick(list, Qt::Key_Left);
+        QTest::keyClick(list, Qt::Key_Right); // the last city
+        QTest::keyClick(list, Qt::Key(key));
+        QTreeWidget* behind = m_form->listView(TrainList::ListView2);
+        QTRY_VERIFY(behind->topLevelItemCount() > 0);
+        rowsBehind = behind->topLevelItemCount();
+        modal->close();
+    });
+    query(1, QStringLiteral("拉萨"), QStringLiteral("上海虹桥"));
+    QCOMPARE(rowsBehind, int(m_data->legTrains(QStringLiteral("拉萨"), cities.last()).size()));
+}
+
+void QueryWindowsTest::detailWindowOpensWholeOnTheScreen() {
+    // The main window in the screen's bottom right corner, where a window placed by its owner
+    // would hang off the screen.
+    const QRect screen = m_form->screen()->availableGeometry();
+    m_form->move(screen.bottomRight() - QPoint(m_form->width() / 2, m_form->height() / 2));
+    query(0, QStringLiteral("K7"));
+    selectRow(TrainList::ListView1, 0);
+    m_form->ListView1_DblClick();
+    Form2* detail = m_form->detailWindow();
+    QVERIFY(detail && QTest::qWaitForWindowExposed(detail));
+    QVERIFY(screen.contains(detail->frameGeometry()));
 }
 
 void QueryWindowsTest::fareWindowShowsLabelsAndStops() {

@@ -1,6 +1,7 @@
 // Draws the client's windows for the README: quillon-screenshot OUT.png BASE [main|detail|
-// transfer|fare|completion|filter] [STATIONS]. Needs a display (Xvfb will do) and a running
-// bundled service at BASE; completion uses the service's station list, or the file STATIONS.
+// transfer|fare|completion|filter|keyboard] [STATIONS]. Needs a display (Xvfb will do) and a
+// running bundled service at BASE; completion uses the service's station list, or the file
+// STATIONS.
 #include "filterrow.h"
 #include "form1.h"
 #include "form2.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QKeyEvent>
 #include <QTimeEdit>
 #include <QLineEdit>
 #include <QListWidget>
@@ -99,6 +101,16 @@ int main(int argc, char* argv[]) {
     QTimer::singleShot(300, &form, [&] {
         if (window == u"completion" || window == u"filter") {
             everyday(form, window, out, base, args.value(4));
+            return;
+        }
+        if (window == u"keyboard") {
+            // The keyboard on the side tabs, as Tab from the first one leaves it.
+            QApplication::setActiveWindow(&form);
+            auto* first = form.findChild<SkinButton*>(QStringLiteral("LZCommand1[0]"));
+            first->setFocus(Qt::TabFocusReason);
+            QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+            QCoreApplication::sendEvent(first, &tab);
+            QTimer::singleShot(2500, &form, [&] { saveAndQuit(&form, out); });
             return;
         }
         if (window == u"transfer") {
