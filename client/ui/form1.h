@@ -44,11 +44,6 @@ public:
 
     void Visible1(const QString& mode);
 
-    // Fill their list from the page buffer.
-    void Search();
-    void SearchZhanZhan();
-    void ZhanZhanView();
-
     // Opens a train's detail page in the detail window; A_Time is accepted and not used.
     void Show2Search(const QString& Num, const QString& Title, const QString& A_Time);
     // The transfer window's leg query: refills ListView2 and the first status panel.
@@ -69,7 +64,6 @@ public:
     const StationIndex& stations() const { return m_stations; }
     FilterRow* filterRow() const { return m_filterRow; }
     SuggestionPopup* suggestions(QLineEdit* box) const;
-    QAction* copyAction() const { return m_copy; }
     QAction* exportAction() const { return m_export; }
 
     // The update hand-over's last steps: unload this window (the portal opens), then the
@@ -108,7 +102,9 @@ private:
     void fetchStationList();
     QList<Suggestion> suggest(QLineEdit* box, const QString& text) const;
     void remember(QueryKind kind);
-    QTreeWidget* listOnView() const;
+    // Which of the three lists is on view, and which list a widget (a list or its viewport) is.
+    TrainList listOnView() const;
+    std::optional<TrainList> listOf(const QObject* widget) const;
     void refilter();
     void placeFilterRow();
     void openMenuAtRow(QTreeWidget* view);
