@@ -14,7 +14,8 @@ std::atomic<bool> sampleTimetable{true};
 
 QString footer() {
     return sampleTimetable
-               ? QStringLiteral("<p class=\"foot\">Quillon 列车时刻表服务（样例数据）</p>\n")
+               ? QStringLiteral(
+                     "<p class=\"foot\">Quillon 列车时刻表服务（样例数据，时刻为虚构）</p>\n")
                : QStringLiteral("<p class=\"foot\">Quillon 列车时刻表服务</p>\n");
 }
 

@@ -34,9 +34,9 @@ struct WordReading {
 const WordReading wordReadings[] = {
     {u"蚌埠", "beng bu"},    // 蚌 is "bang" (mussel) except in this city
     {u"六安", "lu an"},      // 六 reads "lu" in this city's name, not "liu"
-    {u"六合", "lu he"},      // the same old reading of 六 (Nanjing district)
     {u"长子", "zhang zi"},   // the one county where 长 keeps "zhang" (see charReadings)
     {u"乐清", "yue qing"},   // 乐 reads "yue" here, not "le"
+    {u"礼乐", "li yue"},     // and here
     {u"乐亭", "lao ting"},   // 乐 reads "lao" here
     {u"西藏", "xi zang"},    // 藏 is "zang" for Tibet, ICU says "cang"
     {u"单县", "shan xian"},  // 单 as a place name (and surname) is "shan"
@@ -46,20 +46,45 @@ const WordReading wordReadings[] = {
     {u"洪洞", "hong tong"},  // 洞 is "tong" in this county only
     {u"尉犁", "yu li"},      // 尉 is "yu" here; 尉氏 keeps "wei"
     {u"蔚县", "yu xian"},    // 蔚 is "yu" for this county
-    {u"浚县", "xun xian"},   // 浚 is "xun" for this county
     {u"涡阳", "guo yang"},   // 涡 is "guo" for the river and town
     {u"黄陂", "huang pi"},   // 陂 is "pi" here
     {u"筠连", "jun lian"},   // 筠 is "jun" here
     {u"枞阳", "zong yang"},  // 枞 is "zong" here
     {u"珲春", "hun chun"},   // 珲 is "hun" here
-    {u"黄埔", "huang pu"},   // 埔 is "pu" here; 大埔 keeps "bu"
     {u"犍为", "qian wei"},   // 犍 is "qian" here
-    {u"什邡", "shi fang"},   // 什 is "shi" here, ICU says "shen"
     {u"泊头", "bo tou"},     // 泊 is "bo" here, ICU says "po"
     {u"泌阳", "bi yang"},    // 泌 is "bi" here
-    {u"牟平", "mu ping"},    // 牟 is "mu" here
     {u"莘庄", "xin zhuang"}, // 莘 is "xin" here; 莘县 keeps "shen"
     {u"荥经", "ying jing"},  // 荥 is "ying" here; 荥阳 keeps "xing"
+    {u"宝坻", "bao di"},     // 坻 is "di" here, not "chi"
+    {u"繁峙", "fan shi"},    // 峙 is "shi" in this county, not "zhi"
+    {u"冠豸", "guan zhai"},  // 豸 is "zhai" in 冠豸山
+    {u"太姥", "tai mu"},     // 姥 is "mu" in 太姥山
+    {u"吴圩", "wu xu"},      // 圩 is "xu" (market) in the south; elsewhere "wei"
+    {u"麻涌", "ma chong"},   // 涌 is "chong" (stream) in Guangdong place names
+    {u"水茜", "shui xi"},    // 茜 is "xi" here
+    {u"南仇", "nan qiu"},    // 仇 is "qiu" as a name
+    {u"铁刹", "tie cha"},    // 刹 is "cha" (temple) in 铁刹山
+    {u"马圈", "ma juan"},    // 圈 is "juan" (pen) here; 鲅鱼圈 keeps "quan"
+    {u"褚家", "zhu jia"},    // 褚 is "zhu" in 褚家湾
+    {u"咋子", "zha zi"},     // 咋 is "zha" here
+    // 堡 is "bao" (fort) in 龙洞堡 and most towns, "pu" (post station) or "bu" (walled
+    // village) in northern place names, each by local use.
+    {u"林盛堡", "lin sheng pu"},
+    {u"白奎堡", "bai kui pu"},
+    {u"双城堡", "shuang cheng pu"},
+    {u"通远堡", "tong yuan pu"},
+    {u"惠安堡", "hui an pu"},
+    {u"南堡", "nan pu"},
+    {u"平原堡", "ping yuan pu"},
+    {u"祁家堡", "qi jia pu"},
+    {u"牙屯堡", "ya tun pu"},
+    {u"柴沟堡", "chai gou bu"},
+    {u"红寺堡", "hong si bu"},
+    {u"甜水堡", "tian shui bu"},
+    {u"吴堡", "wu bu"},
+    {u"兴泉堡", "xing quan bu"},
+    {u"阳明堡", "yang ming bu"},
 };
 
 // Characters whose reading in place names differs from ICU's default everywhere they occur
@@ -69,6 +94,16 @@ const QHash<uint, QString>& charReadings() {
         {U'长', QStringLiteral("chang")}, // 长沙, 长春, 长治: ICU gives "zhang"
         {U'都', QStringLiteral("du")},    // 成都, 都匀, 都江堰: ICU gives "dou"
         {U'厦', QStringLiteral("xia")},   // 厦门: ICU gives "sha"
+        {U'勒', QStringLiteral("le")},    // 库尔勒, 阿勒泰, 疏勒: ICU gives "lei"
+        {U'佛', QStringLiteral("fo")},    // 佛山, 佛坪: ICU gives "fu"
+        {U'什', QStringLiteral("shi")},   // 喀什, 什邡, 阿图什: ICU gives "shen"
+        {U'地', QStringLiteral("di")},    // 土地堂, 秧草地: ICU gives "de" in runs
+        {U'仔', QStringLiteral("zai")},   // 湾仔: ICU gives "zi"
+        {U'牟', QStringLiteral("mu")},    // 中牟, 牟平: ICU gives "mou"
+        {U'埔', QStringLiteral("pu")},    // 黄埔, 大埔: ICU gives "bu"
+        {U'棱', QStringLiteral("ling")},  // 穆棱, 绥棱: ICU gives "leng"
+        {U'浚', QStringLiteral("xun")},   // 浚县, 滑浚: ICU gives "jun"
+        {U'曾', QStringLiteral("zeng")},  // 曾口, as the surname: ICU gives "ceng"
     };
     return readings;
 }
@@ -216,11 +251,19 @@ const Word* wordAt(const Points& text, qsizetype at) {
     return best;
 }
 
+// üe after l and n is written "ue", as in the railway's own list (略阳 "lueyang"): the finals
+// cannot be mistaken there, unlike lü/lu and nü/nu, which keep the v.
+QString withUeFinals(QString pinyin) {
+    pinyin.replace(QLatin1String("lve"), QLatin1String("lue"));
+    pinyin.replace(QLatin1String("nve"), QLatin1String("nue"));
+    return pinyin;
+}
+
 QString hanSyllable(uint c, const QString& icuReading) {
     const auto fixed = charReadings().constFind(c);
     if (fixed != charReadings().constEnd())
         return *fixed;
-    return latinWords(icuReading).join(QString());
+    return withUeFinals(latinWords(icuReading).join(QString()));
 }
 
 // The syllables of a run of Han characters: ICU reads the run whole, so its own
@@ -339,7 +382,7 @@ Reading fromTranslation(const QString& name, const QString& latin) {
     if (words.isEmpty())
         return of(name);
     Reading reading;
-    reading.full = words.join(QString());
+    reading.full = withUeFinals(words.join(QString()));
     const Points points = name.toUcs4();
     const qsizetype hanCount = std::count_if(points.begin(), points.end(), isHan);
     reading.initials = initialsOfSplit(words, hanCount);

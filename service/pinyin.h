@@ -3,7 +3,7 @@
 #include <QString>
 
 // Pinyin of station names for the client's station completion: lower-case a-z only, no tones
-// and no separators, ü written as v. Safe to call from several threads.
+// and no separators, ü written as v except in lue and nue. Safe to call from several threads.
 namespace pinyin {
 
 struct Reading {

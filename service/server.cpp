@@ -1,5 +1,6 @@
 #include "server.h"
 
+#include "httplimits.h"
 #include "pages.h"
 #include "stationlist.h"
 #include "updateroutes.h"
@@ -134,7 +135,8 @@ struct TimetableServer::Impl {
     Timetable data;
     Release release = installedRelease();
     SessionStore sessions;
-    httplib::Server http;
+    GuardedServer http;
+    std::string downloadBase; // where the manifest sends the updater: our own address
     std::atomic<bool> serving{false};
     std::atomic<bool> stopRequested{false};
 
@@ -149,6 +151,7 @@ struct TimetableServer::Impl {
         // library's own non-const object; only our view of it is const.
         http.set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
             const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
+            dropUnservedRange(req);
             return httplib::Server::HandlerResponse::Unhandled;
         });
         http.Get(R"(/show_findresult\.asp)",
@@ -177,7 +180,7 @@ struct TimetableServer::Impl {
                  [this](const httplib::Request& req, httplib::Response& res) {
                      setPage(res, pages::fareAnswer(data, field(req, "txtcheci")));
                  });
-        addUpdateRoutes(http, release);
+        addUpdateRoutes(http, release, downloadBase);
         http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
             if (res.body.empty())
                 setPage(res, pages::notFoundPage());
@@ -221,10 +224,12 @@ void TimetableServer::setRelease(Release release) {
 }
 
 int TimetableServer::bind(const QString& host, int port) {
-    const std::string h = host.toStdString();
-    if (port == 0)
-        return d->http.bind_to_any_port(h);
-    return d->http.bind_to_port(h, port) ? port : -1;
+    const int bound = d->http.bindGuarded(host.toStdString(), port);
+    // A wildcard address names no host a client can reach: the routes then take the address
+    // the client's connection arrived at.
+    const bool wildcard = host.isEmpty() || host == u"0.0.0.0" || host == u"::";
+    d->downloadBase = wildcard || bound < 0 ? std::string() : ownDownloadBase(host, bound);
+    return bound;
 }
 
 bool TimetableServer::serve() {
@@ -245,4 +250,8 @@ void TimetableServer::stop() {
     while (d->serving && !d->http.is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     d->http.stop();
+}
+
+void TimetableServer::serveConnection(int fd) {
+    d->http.serveConnection(fd);
 }

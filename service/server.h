@@ -24,6 +24,8 @@ public:
     bool serve();
     // Safe to call from any thread, before or while serve() runs.
     void stop();
+    // Serves one connected socket on the calling thread, as a worker would, and closes it.
+    void serveConnection(int fd);
 
     static constexpr const char* sessionCookie = "QLSESSION";
 

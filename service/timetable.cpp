@@ -474,7 +474,7 @@ int Timetable::firstCallAfter(const Train& train, int stop, int station) const {
 TrainListRow Timetable::rowFor(const Train& train, qsizetype fromStop, qsizetype toStop) {
     const TrainStop& from = train.stops[fromStop];
     const TrainStop& to = train.stops[toStop];
-    // A row may start at the terminus (station query) or end at the origin (leg query).
+    // A row may end at the origin (leg query).
     const int leaves = leavesAt(from);
     const int arrives = toStop == fromStop ? leaves : arrivesAt(to);
     TrainListRow row;
@@ -532,7 +532,9 @@ QList<TrainListRow> Timetable::trainsAtStation(const QString& station) const {
         return rows;
     for (const Call& c : m_calls[size_t(s)]) {
         const Train& train = m_trains[c.train];
-        rows.append(rowFor(train, c.stop, train.stops.size() - 1));
+        const qsizetype last = train.stops.size() - 1;
+        // A train that ends here is an arrival: shown from its origin, as a station board does.
+        rows.append(c.stop == last ? rowFor(train, 0, last) : rowFor(train, c.stop, last));
     }
     return rows;
 }

@@ -77,7 +77,8 @@ public:
     // Trains that call at `from` and later at `to`: their first call at `from` and the first
     // call at `to` after it, by departure time, then number.
     QList<TrainListRow> trainsBetween(const QString& from, const QString& to) const;
-    // Trains that call at `station`, once each, from there to the terminus.
+    // Trains that call at `station`, once each, from there to the terminus; a train that ends
+    // there is shown arriving, from its origin to `station`.
     QList<TrainListRow> trainsAtStation(const QString& station) const;
     // Stations C where one can change from a train `from`→C to a later train C→`to`
     // (waiting into the next day allowed), quickest whole journey first, at most 20.

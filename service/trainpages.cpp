@@ -194,7 +194,7 @@ QByteArray trainStopsPage(const Train& train) {
     }
     body += QStringLiteral("</table>\n<p class=\"foot\">天数：1 为始发当日。");
     if (isSampleTimetable())
-        body += QStringLiteral("样例数据，仅供演示。");
+        body += QStringLiteral("样例数据，时刻为虚构，仅供演示。");
     body += QStringLiteral("</p>\n");
     return document(train.number + QStringLiteral(" 次列车时刻"), stopsCss, body);
 }

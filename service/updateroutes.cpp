@@ -1,5 +1,6 @@
 #include "updateroutes.h"
 
+#include "httplimits.h"
 #include "release/releasesignature.h"
 
 #include <QFile>
@@ -31,13 +32,16 @@ constexpr Route kRoutes[] = {
 };
 
 // Streams the file in chunks so a large release costs no memory.
-void sendFile(const QString& path, const Route& route, httplib::Response& res) {
+void sendFile(const QString& path, const Route& route, const httplib::Request& req,
+              httplib::Response& res) {
     auto file = std::make_shared<QFile>(path);
     if (!file->open(QIODevice::ReadOnly)) {
         res.status = 404;
         return;
     }
     const size_t length = size_t(file->size());
+    if (!acceptRange(req, res, length))
+        return;
     const size_t sent = route.cut ? length / 2 : length;
     const bool tampered = route.tampered;
     res.set_content_provider(
@@ -55,7 +59,9 @@ void sendFile(const QString& path, const Route& route, httplib::Response& res) {
     res.set_header("Cache-Control", "no-cache");
 }
 
-void sendBytes(const QByteArray& bytes, httplib::Response& res) {
+void sendBytes(const QByteArray& bytes, const httplib::Request& req, httplib::Response& res) {
+    if (!acceptRange(req, res, size_t(bytes.size())))
+        return;
     res.set_content(bytes.constData(), size_t(bytes.size()), "text/plain; charset=utf-8");
     res.set_header("Cache-Control", "no-cache");
 }
@@ -70,16 +76,25 @@ QByteArray forged(QByteArray list) {
 
 } // namespace
 
-void addUpdateRoutes(httplib::Server& http, const Release& release) {
-    http.Get(
-        "/update/manifest.txt", [&release](const httplib::Request& req, httplib::Response& res) {
-            // Absolute, so the updater can fetch from whichever address and port the client used.
-            const QString base = QStringLiteral("http://%1/update/files/")
-                                     .arg(QString::fromStdString(req.get_header_value("Host")));
-            const QByteArray text = manifestText(release, base);
-            res.set_content(text.constData(), size_t(text.size()), "text/plain; charset=gb2312");
-            res.set_header("Cache-Control", "no-cache");
-        });
+std::string ownDownloadBase(const QString& host, int port) {
+    const QString shown = host.contains(u':') ? u'[' + host + u']' : host;
+    return QStringLiteral("http://%1:%2/update/files/").arg(shown).arg(port).toStdString();
+}
+
+void addUpdateRoutes(httplib::Server& http, const Release& release,
+                     const std::string& downloadBase) {
+    http.Get("/update/manifest.txt", [&release, &downloadBase](const httplib::Request& req,
+                                                               httplib::Response& res) {
+        // Absolute, from the service's own address: a request's Host header is the
+        // client's to write, and the manifest's fields would carry whatever it holds.
+        const std::string base =
+            downloadBase.empty()
+                ? ownDownloadBase(QString::fromStdString(req.local_addr), req.local_port)
+                : downloadBase;
+        const QByteArray text = manifestText(release, QString::fromStdString(base));
+        res.set_content(text.constData(), size_t(text.size()), "text/plain; charset=gb2312");
+        res.set_header("Cache-Control", "no-cache");
+    });
     for (const Route& route : kRoutes) {
         const std::string pattern = std::string("/update/") + route.prefix + "/([^/]+)";
         http.Get(pattern, [&release, &route](const httplib::Request& req, httplib::Response& res) {
@@ -87,12 +102,12 @@ void addUpdateRoutes(httplib::Server& http, const Release& release) {
             if (route.missing) {
                 res.status = 404;
             } else if (name == release::kSumListName && !release.sumList.isEmpty()) {
-                sendBytes(route.forgedList ? forged(release.sumList) : release.sumList, res);
+                sendBytes(route.forgedList ? forged(release.sumList) : release.sumList, req, res);
             } else if (name == release::kSignatureName && !release.signature.isEmpty() &&
                        !route.noSignature) {
-                sendBytes(release.signature, res);
+                sendBytes(release.signature, req, res);
             } else if (const std::optional<QString> path = releaseFilePath(release, name)) {
-                sendFile(*path, route, res);
+                sendFile(*path, route, req, res);
             } else {
                 res.status = 404;
             }

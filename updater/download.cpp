@@ -1,5 +1,6 @@
 #include "updater/download.h"
 
+#include "fetchpolicy.h"
 #include "release/releasesignature.h"
 
 #include <QCoreApplication>
@@ -158,25 +159,20 @@ std::optional<QByteArray> DownLoad::fetchWhole(const QString& url, qint64 maxByt
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Vemrox"));
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
-    request.setTransferTimeout(int(m_stallTimeout.count()));
+    FetchPolicy policy = FetchPolicy::page();
+    policy.stall = m_stallTimeout;
+    policy.maxBytes = maxBytes;
+    policy.prepare(request);
     QNetworkReply* reply = m_manager->get(request);
-    QByteArray body;
-    bool tooLong = false;
+    auto* guard = new FetchGuard(reply, policy);
     QEventLoop loop;
-    connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        body += reply->readAll();
-        if (body.size() > maxBytes) {
-            tooLong = true;
-            reply->abort();
-        }
-    });
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
         loop.exec();
-    body += reply->readAll();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     *reached = status != 0;
-    const bool ok = !tooLong && reply->error() == QNetworkReply::NoError && status / 100 == 2;
+    const bool ok = guard->failure().isEmpty() && status / 100 == 2;
+    const QByteArray body = ok ? reply->readAll() : QByteArray();
     reply->deleteLater();
     if (!ok)
         return std::nullopt;
@@ -197,12 +193,13 @@ void DownLoad::Execute() {
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     request.setRawHeader("Cache-Control", "no-cache");
-    // Asking for the body as stored keeps Content-Length comparable with the bytes received.
-    request.setRawHeader("Accept-Encoding", "identity");
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(int(m_stallTimeout.count()));
+    // The body as stored (Content-Length comparable with the bytes received), redirects within
+    // the origin, a stall fails.
+    FetchPolicy policy = FetchPolicy::download();
+    policy.stall = m_stallTimeout;
+    policy.prepare(request);
     m_reply = m_manager->get(request);
+    new FetchGuard(m_reply, policy);
     m_reply->setReadBufferSize(kReadBufferBytes);
 
     QNetworkReply* reply = m_reply;

@@ -80,6 +80,7 @@ int main(int argc, char* argv[]) {
     const StartupValues startup = readStartupValues(QCoreApplication::applicationDirPath());
     const ServiceAddresses services =
         applyServiceOptions(loadServiceAddresses(startup.iniPath), parser);
+    FetchPolicy::setPageDeadline(FetchPolicy::readPageDeadline(startup.iniPath));
 
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);

@@ -14,11 +14,24 @@ QString FetchPage(const QUrl& url, const QString& charset) {
     return PageFetcher::shared().fetch(url, charset).text;
 }
 
-QString DecodeBytes(const QByteArray& bytes, const QString& charset) {
+namespace {
+QByteArray decoderName(const QString& charset) {
     QByteArray name = charset.trimmed().toLatin1().toUpper();
     if (name == "GB2312" || name == "GBK")
         name = "GB18030";
-    QStringDecoder decoder(name.constData());
+    return name;
+}
+} // namespace
+
+QString pageCharset(const QString& declared, const QString& fallback) {
+    if (declared.trimmed().isEmpty() ||
+        !QStringDecoder(decoderName(declared).constData()).isValid())
+        return fallback;
+    return declared;
+}
+
+QString DecodeBytes(const QByteArray& bytes, const QString& charset) {
+    QStringDecoder decoder(decoderName(charset).constData());
     if (!decoder.isValid())
         decoder = QStringDecoder(QStringConverter::Utf8);
     // The body is complete: a line break after it makes the decoder give up a sequence cut at

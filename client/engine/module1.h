@@ -19,6 +19,10 @@ QString FetchPage(const QUrl& url, const QString& charset);
 // charset name falls back to UTF-8).
 QString DecodeBytes(const QByteArray& bytes, const QString& charset);
 
+// The charset to read a page in: the one it declares when this program can decode it (the
+// GB2312 family by GB18030), else `fallback`.
+QString pageCharset(const QString& declared, const QString& fallback);
+
 // Removes markup in place: while some "<" has a ">" after it, the characters from the first
 // "<" through the first ">" that follows it go. Ends on every input.
 void StripTags(QString& text);

@@ -6,12 +6,12 @@
 #include <QString>
 #include <QUrl>
 
-#include <chrono>
+#include "fetchpolicy.h"
 
 class QNetworkAccessManager;
 
-// Outcome of one GET. A failed transfer has empty text and says why; an HTTP error status is
-// not a failure: its body is the text.
+// Outcome of one GET. A failed transfer has empty text and says why, in Chinese; an HTTP error
+// status sent whole is not a failure: its body is the text.
 struct FetchResult {
     QString text;
     QString error;
@@ -28,10 +28,11 @@ public:
 
     static PageFetcher& shared();
 
-    // GET with "If-Modified-Since: 0", redirects followed (at most 10), status not examined.
+    // GET with "If-Modified-Since: 0", redirects followed within the address's origin, status
+    // not examined. Decoded in the charset the page declares, else in `charset`.
     FetchResult fetch(const QUrl& url, const QString& charset);
-    // The raw body, for callers that decode it themselves.
-    QByteArray fetchBytes(const QUrl& url, QString* error);
+    // The raw body, for callers that decode it themselves; `charset` gets the declared one.
+    QByteArray fetchBytes(const QUrl& url, QString* error, QString* charset = nullptr);
 
     // True while a page load is in flight, from its first yield to its last: the windows
     // refuse a second query meanwhile rather than run it nested.
@@ -52,16 +53,12 @@ public:
         PageFetcher& m_fetcher;
     };
 
-    void setStallTimeout(std::chrono::milliseconds timeout) { m_stallTimeout = timeout; }
-    void setMaxBodyBytes(qint64 bytes) { m_maxBodyBytes = bytes; }
+    void setPolicy(const FetchPolicy& policy) { m_policy = policy; }
+    const FetchPolicy& policy() const { return m_policy; }
     QNetworkAccessManager* networkAccessManager() const { return m_manager; }
-
-    static constexpr std::chrono::milliseconds kDefaultStallTimeout{30000};
-    static constexpr qint64 kDefaultMaxBodyBytes = 16 * 1024 * 1024;
 
 private:
     QNetworkAccessManager* m_manager;
-    std::chrono::milliseconds m_stallTimeout = kDefaultStallTimeout;
-    qint64 m_maxBodyBytes = kDefaultMaxBodyBytes;
+    FetchPolicy m_policy;
     int m_inFlight = 0;
 };

@@ -12,6 +12,14 @@ bool isLowerLatin(QStringView text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'a' && c <= u'z'; });
 }
 
+// ü is written v in the list ("lvliang") but "lue" in lue and nue; people type either u or v
+// for it, so readings are compared with both written u.
+QString foldedReading(QString text) {
+    text.replace(u'v', u'u');
+    text.replace(u'ü', u'u');
+    return text;
+}
+
 } // namespace
 
 QList<Station> parseStationList(const QByteArray& bytes) {
@@ -46,7 +54,7 @@ StationIndex::StationIndex(QList<Station> stations)
     m_entries.reserve(m_stations.size());
     for (qsizetype i = 0; i < m_stations.size(); ++i) {
         const Station& s = m_stations[i];
-        m_entries.append({s.name.toCaseFolded(), s.pinyin, s.initials});
+        m_entries.append({s.name.toCaseFolded(), foldedReading(s.pinyin), s.initials});
         m_byName.insert(s.name, i);
     }
 }
@@ -56,6 +64,7 @@ QStringList StationIndex::complete(QStringView typed, qsizetype limit) const {
     if (typed.isEmpty() || limit <= 0)
         return result;
     const QString key = typed.toString().toCaseFolded();
+    const QString reading = foldedReading(key);
     // Stations are already in (trains, name) order, so each tier only needs to keep the first
     // `limit` it meets; tiers are walked once each, best first.
     enum Tier { ExactName, ExactReading, Prefix, TierCount };
@@ -65,10 +74,10 @@ QStringList StationIndex::complete(QStringView typed, qsizetype limit) const {
         Tier tier;
         if (e.foldedName == key)
             tier = ExactName;
-        else if (e.initials == key || e.pinyin == key)
+        else if (e.initials == key || e.reading == reading)
             tier = ExactReading;
         else if (e.foldedName.startsWith(key) || e.initials.startsWith(key) ||
-                 e.pinyin.startsWith(key))
+                 e.reading.startsWith(reading))
             tier = Prefix;
         else
             continue;

@@ -30,7 +30,8 @@ public:
 
     // Names for what the user typed, best first: the exact name, then exact initials or full
     // pinyin, then prefixes of name, initials or pinyin; within each, more trains first, then
-    // by name. Case does not matter; an empty text has no candidates.
+    // by name. Case does not matter, nor whether ü is typed u or v (lv/lu, lve/lue, nv/nu);
+    // an empty text has no candidates.
     QStringList complete(QStringView typed, qsizetype limit = kCompletionLimit) const;
 
     // The full pinyin of a name the list knows, or the null text.
@@ -41,7 +42,7 @@ public:
 private:
     struct Entry {
         QString foldedName;
-        QString pinyin;
+        QString reading; // the full pinyin with ü written u
         QString initials;
     };
     QList<Station> m_stations; // by trains (descending), then by name

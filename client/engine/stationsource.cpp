@@ -1,5 +1,8 @@
 #include "stationsource.h"
 
+#include "fetchpolicy.h"
+#include "stationindex.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +11,21 @@
 #include <QNetworkRequest>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
+
+bool isStationList(const QByteArray& bytes) {
+    QStringDecoder strict("GB18030");
+    const QString text = strict.decode(bytes);
+    if (strict.hasError())
+        return false;
+    qsizetype lines = 0;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        line = line.trimmed();
+        if (!line.isEmpty() && !line.startsWith(u'#'))
+            ++lines;
+    }
+    return lines > 0 && parseStationList(bytes).size() == lines;
+}
 
 QUrl stationListUrl(const QString& timetableBase) {
     return QUrl(timetableBase + QStringLiteral("stations.txt"));
@@ -22,7 +40,7 @@ QByteArray readCachedStationList(const QString& file) {
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly))
         return {};
-    return in.read(StationListDownload::kMaxBytes);
+    return in.read(FetchPolicy::stationList().maxBytes);
 }
 
 bool cacheStationList(const QByteArray& bytes, const QString& file) {
@@ -49,29 +67,26 @@ StationListDownload::~StationListDownload() {
 
 void StationListDownload::start(const QUrl& url) {
     QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(kTimeoutMs);
+    const FetchPolicy policy = FetchPolicy::stationList();
+    policy.prepare(request);
     m_reply = m_manager->get(request);
     QNetworkReply* reply = m_reply;
-    connect(reply, &QNetworkReply::downloadProgress, this,
-            [this, reply](qint64 received, qint64 total) {
-                if (received > kMaxBytes || total > kMaxBytes) {
-                    reply->disconnect(this);
-                    reply->abort();
-                    reply->deleteLater();
-                    done({}, QStringLiteral("too large: over %1 bytes").arg(kMaxBytes));
-                }
-            });
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+    auto* guard = new FetchGuard(reply, policy);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, guard] {
         reply->deleteLater();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (reply->error() != QNetworkReply::NoError)
-            done({}, reply->errorString());
-        else if (status != 200)
+        const QString failure = guard->failure();
+        if (!failure.isEmpty()) {
+            done({}, failure);
+        } else if (status != 200) {
             done({}, QStringLiteral("HTTP status %1").arg(status));
-        else
-            done(reply->readAll(), {});
+        } else {
+            const QByteArray bytes = reply->readAll();
+            if (isStationList(bytes))
+                done(bytes, {});
+            else
+                done({}, QStringLiteral("站名表格式不正确，仍用原有的站名表。"));
+        }
     });
 }
 

@@ -12,6 +12,10 @@ class QNetworkReply;
 // Where the station list comes from: the service's stations.txt under the timetable base,
 // and the copy of the last one kept in the user's cache folder for the next start.
 
+// Whether `bytes` are a whole station list: valid GB18030 with every line a station. A list
+// that is not never replaces the copy in use.
+bool isStationList(const QByteArray& bytes);
+
 QUrl stationListUrl(const QString& timetableBase);
 
 // "stations.txt" in the XDG cache folder of the program.
@@ -22,8 +26,8 @@ QByteArray readCachedStationList(const QString& file = stationCacheFile());
 bool cacheStationList(const QByteArray& bytes, const QString& file = stationCacheFile());
 
 // Fetches stations.txt without waiting: the caller's event loop runs on, and `finished` comes
-// once. A failure (no connection, an HTTP error status, a body over the cap, a time-out) gives
-// empty bytes and the reason.
+// once. A failure (no connection, an HTTP error status, a body over the cap or cut short, a
+// time-out, a list that is not one) gives empty bytes and the reason.
 class StationListDownload : public QObject {
     Q_OBJECT
 public:
@@ -31,9 +35,6 @@ public:
     ~StationListDownload() override;
 
     void start(const QUrl& url);
-
-    static constexpr qint64 kMaxBytes = 4 * 1024 * 1024;
-    static constexpr int kTimeoutMs = 30000;
 
 Q_SIGNALS:
     void finished(const QByteArray& bytes, const QString& error);

@@ -11,7 +11,7 @@ namespace {
 struct ListRules {
     markers::Marker rowMarker;
     bool filterRows;   // station lists drop their header row and incomplete rows
-    int column9Piece;  // piece of "align=center>" for column 9; 0 leaves it empty
+    int column9Piece;  // piece of "align=center>" for column 9
     int column10Piece; // piece of "align=center>" for column 10
     QStringView linkPrefix;
 };
@@ -19,7 +19,8 @@ struct ListRules {
 const ListRules& rulesFor(TrainList list) {
     static const ListRules trainRules{markers::Marker(contract::rows::trainRow), false, 4, 9,
                                       contract::displayPage};
-    static const ListRules stationRules{markers::Marker(contract::rows::stationRow), true, 0, 4,
+    // Station lists show 里程 in column 9 too: the service writes it as the ninth centred cell.
+    static const ListRules stationRules{markers::Marker(contract::rows::stationRow), true, 9, 4,
                                         u""};
     return list == TrainList::ListView1 ? trainRules : stationRules;
 }
@@ -101,8 +102,7 @@ TrainListResult scrapeTrainList(QStringView page, TrainList list) {
               << markers::cut(row, m.trainClass, 2, kCellEnd).toString()
               << centred.cut(1, kCellEnd).toString() << strong.cut(1, u"</strong>").toString()
               << centred.cut(6, kCellEnd).toString() << strong.cut(2, u"</strong>").toString()
-              << (rules.column9Piece ? centred.cut(rules.column9Piece, kCellEnd).toString()
-                                     : QString())
+              << centred.cut(rules.column9Piece, kCellEnd).toString()
               << centred.cut(rules.column10Piece, kCellEnd).toString()
               << (rules.linkPrefix.toString() += link);
         result.rows.append(std::move(cells));

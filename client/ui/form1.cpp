@@ -406,19 +406,27 @@ void Form1::Text3_Change() {
 
 std::optional<QueryReport> Form1::load(const std::function<QueryReport(PageFetcher&)>& query) {
     PageFetcher& fetcher = PageFetcher::shared();
-    if (fetcher.busy())
-        return std::nullopt; // a page load is in flight: refuse rather than run nested
+    if (fetcher.busy()) {
+        // A page load is in flight: refuse rather than run nested, and say so.
+        m_panels[0]->setText(fetchtext::busy());
+        return std::nullopt;
+    }
     QApplication::setOverrideCursor(Qt::BusyCursor);
     QueryReport report = query(fetcher);
     QApplication::restoreOverrideCursor();
+    // A failed fetch is said in the status panel, beside whatever the query shows for it.
+    if (report.error)
+        m_panels[0]->setText(*report.error);
     if (report.buffer)
         RichBox = *report.buffer;
     return report;
 }
 
 bool Form1::runPlanned(const QueryPlan& plan) {
-    if (PageFetcher::shared().busy())
+    if (PageFetcher::shared().busy()) {
+        m_panels[0]->setText(fetchtext::busy());
         return false;
+    }
     if (!plan.message.isEmpty()) {
         showMessage(this, plan.message);
         return false;
@@ -440,7 +448,7 @@ void Form1::showReport(const QueryReport& report) {
         return;
     }
     if (report.rows)
-        fillList(report.list, {*report.rows, report.status});
+        fillList(report.list, {*report.rows, report.error ? report.error : report.status});
 }
 
 void Form1::fillList(TrainList list, const TrainListResult& result) {

@@ -1,5 +1,6 @@
 // quillon: the desktop client.
 #include "config.h"
+#include "fetchpolicy.h"
 #include "firstpaint.h"
 #include "form1.h"
 #include "release/installjournal.h"
@@ -36,8 +37,9 @@ int main(int argc, char* argv[]) {
                                QStringLiteral("portal")});
     parser.process(app);
 
-    Program::Services =
-        applyServiceOptions(loadServiceAddresses(readStartupValues(programFolder).iniPath), parser);
+    const QString iniPath = readStartupValues(programFolder).iniPath;
+    Program::Services = applyServiceOptions(loadServiceAddresses(iniPath), parser);
+    FetchPolicy::setPageDeadline(FetchPolicy::readPageDeadline(iniPath));
 
     Form1 form(programFolder);
     reportFirstPaint(&form);

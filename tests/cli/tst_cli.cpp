@@ -124,7 +124,7 @@ void CliTest::failedFetchPrintsObjectAndExitsOne() {
         {"--timetable-base", "http://127.0.0.1:1/", "--format", "json", "train", "K7"}, false);
     QCOMPARE(run.exitCode, 1);
     const QJsonObject object = run.json();
-    QVERIFY(object[u"error"].toString().startsWith(QStringLiteral("no connection")));
+    QVERIFY(object[u"error"].toString().startsWith(QStringLiteral("无法连接")));
     QCOMPARE(object[u"address"].toString(),
              QStringLiteral("http://127.0.0.1:1/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=K7"));
     QCOMPARE(object[u"rows"].toArray().size(), 0); // the list is emptied

@@ -2,6 +2,8 @@
 
 #include "module1.h"
 #include "pagefetcher.h"
+#include "scriptedserver.h"
+#include "stationsource.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -33,6 +35,12 @@ private Q_SLOTS:
     void stalledServerTimesOut();
     void oversizedBodyFails();
     void eventLoopRunsDuringTransfer();
+    void misbehavingServerFails_data();
+    void misbehavingServerFails();
+    void declaredCharsetWins_data();
+    void declaredCharsetWins();
+    void onlyWholeStationListsCount_data();
+    void onlyWholeStationListsCount();
 
 private:
     LoopbackServer m_http;
@@ -73,6 +81,15 @@ void FetchPageTest::initTestCase() {
     });
     s.Get("/big", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(std::string(5000, 'x'), kGb2312);
+    });
+    s.Get("/utf8", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("\xE8\xA5\xBF\xE5\xAE\x89", "text/html; charset=UTF-8");
+    });
+    s.Get("/gbk", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("\xCE\xF7\xB0\xB2", "text/html; charset=\"GBK\"");
+    });
+    s.Get("/undeclared", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("\xCE\xF7\xB0\xB2", "text/html");
     });
     m_http.start();
 }
@@ -139,7 +156,7 @@ void FetchPageTest::unreachableAddressGivesEmptyText() {
     const FetchResult result =
         fetcher.fetch(QUrl(QStringLiteral("http://127.0.0.1:1/x")), QStringLiteral("gb2312"));
     QCOMPARE(result.text, QString());
-    QVERIFY2(result.error.startsWith(QStringLiteral("no connection")), qPrintable(result.error));
+    QVERIFY2(result.error.startsWith(QStringLiteral("无法连接")), qPrintable(result.error));
     QCOMPARE(
         Module1::FetchPage(QUrl(QStringLiteral("http://127.0.0.1:1/x")), QStringLiteral("gb2312")),
         QString());
@@ -147,23 +164,28 @@ void FetchPageTest::unreachableAddressGivesEmptyText() {
 
 void FetchPageTest::stalledServerTimesOut() {
     PageFetcher fetcher;
-    fetcher.setStallTimeout(300ms);
+    FetchPolicy policy;
+    policy.stall = 300ms;
+    fetcher.setPolicy(policy);
     QElapsedTimer clock;
     clock.start();
     const FetchResult result = fetcher.fetch(m_http.url("/stall"), QStringLiteral("gb2312"));
     QCOMPARE(result.text, QString());
-    QVERIFY2(result.error.startsWith(QStringLiteral("time-out")), qPrintable(result.error));
+    QCOMPARE(result.error, fetchtext::stalled(300ms));
     QVERIFY(clock.elapsed() < 4000);
 }
 
 void FetchPageTest::oversizedBodyFails() {
     PageFetcher fetcher;
-    fetcher.setMaxBodyBytes(1000);
+    FetchPolicy policy;
+    policy.maxBytes = 1000;
+    fetcher.setPolicy(policy);
     const FetchResult result = fetcher.fetch(m_http.url("/big"), QStringLiteral("gb2312"));
     QCOMPARE(result.text, QString());
-    QVERIFY2(result.error.startsWith(QStringLiteral("too large")), qPrintable(result.error));
+    QCOMPARE(result.error, fetchtext::tooLarge(1000));
 
-    fetcher.setMaxBodyBytes(5000);
+    policy.maxBytes = 5000;
+    fetcher.setPolicy(policy);
     QCOMPARE(fetcher.fetch(m_http.url("/big"), QStringLiteral("gb2312")).text.size(), 5000);
 }
 
@@ -183,6 +205,89 @@ void FetchPageTest::eventLoopRunsDuringTransfer() {
     QVERIFY(ticks > 3);
     QVERIFY(busyDuringTransfer);
     QVERIFY(!fetcher.busy());
+}
+
+void FetchPageTest::misbehavingServerFails_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("ending");
+    QTest::addColumn<int>("trickleMs");
+    QTest::addColumn<QString>("error");
+    const int close = int(ScriptedServer::Ending::Close);
+    const int reset = int(ScriptedServer::Ending::Reset);
+    const int hold = int(ScriptedServer::Ending::Hold);
+    QTest::newRow("chunked without its last chunk")
+        << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n")
+        << close << 0 << fetchtext::cutShort();
+    QTest::newRow("no length, then reset") << QByteArray("HTTP/1.1 200 OK\r\n\r\n<tr><td>K7</td>")
+                                           << reset << 0 << fetchtext::cutShort();
+    QTest::newRow("shorter than its length")
+        << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nhello") << close << 0
+        << fetchtext::cutShort();
+    QTest::newRow("body that cannot be expanded")
+        << QByteArray("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 5\r\n\r\nhello")
+        << close << 0 << fetchtext::undecodable();
+    QTest::newRow("declared length over the cap")
+        << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 999999999\r\n\r\nx") << hold << 0
+        << fetchtext::tooLarge(1000);
+    QTest::newRow("one byte at a time past the deadline")
+        << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n") + QByteArray(40, 'x')
+        << close << 40 << fetchtext::timedOut(600ms);
+    QTest::newRow("redirect to another port")
+        << QByteArray("HTTP/1.1 302 Found\r\nLocation: ") + m_http.url("/echo").toUtf8() +
+               "\r\nContent-Length: 0\r\n\r\n"
+        << close << 0 << fetchtext::redirectElsewhere(QUrl(m_http.url("/echo")));
+}
+
+void FetchPageTest::misbehavingServerFails() {
+    QFETCH(QByteArray, reply);
+    QFETCH(int, ending);
+    QFETCH(int, trickleMs);
+    QFETCH(QString, error);
+    ScriptedServer server;
+    server.reply = reply.toStdString();
+    server.ending = ScriptedServer::Ending(ending);
+    server.trickle = std::chrono::milliseconds(trickleMs);
+    PageFetcher fetcher;
+    FetchPolicy policy;
+    policy.deadline = 600ms;
+    policy.maxBytes = 1000;
+    fetcher.setPolicy(policy);
+    QElapsedTimer clock;
+    clock.start();
+    const FetchResult result = fetcher.fetch(server.url(), QStringLiteral("gb2312"));
+    QCOMPARE(result.error, error);
+    QCOMPARE(result.text, QString());
+    QVERIFY(clock.elapsed() < 5000);
+}
+
+void FetchPageTest::declaredCharsetWins_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("utf-8") << "/utf8";
+    QTest::newRow("quoted gbk") << "/gbk";
+    QTest::newRow("none declared: gb2312") << "/undeclared";
+}
+
+void FetchPageTest::declaredCharsetWins() {
+    QFETCH(QString, path);
+    PageFetcher fetcher;
+    QCOMPARE(fetcher.fetch(m_http.url(path), QStringLiteral("gb2312")).text,
+             QStringLiteral("西安"));
+}
+
+void FetchPageTest::onlyWholeStationListsCount_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("valid");
+    const QByteArray good("# name\tpinyin\tinitials\ttrains\n\xCE\xF7\xB0\xB2\txian\txa\t12\n");
+    QTest::newRow("whole list") << good << true;
+    QTest::newRow("bytes no GB18030 text has") << QByteArray("\xFF\xFE\txian\txa\t12\n") << false;
+    QTest::newRow("a line that is no station") << good + "garbage\n" << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+void FetchPageTest::onlyWholeStationListsCount() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, valid);
+    QCOMPARE(isStationList(bytes), valid);
 }
 
 QTEST_GUILESS_MAIN(FetchPageTest)

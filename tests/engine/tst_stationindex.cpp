@@ -20,7 +20,11 @@ const QString kList = QStringLiteral("# name\tpinyin\tinitials\ttrains\n"
                                      "宝鸡\tbaoji\tbj\t60\n"
                                      "重庆北\tchongqingbei\tcqb\t90\n"
                                      "长沙南\tchangshanan\tcsn\t90\n"
-                                     "西安\txian\txa\t200\n");
+                                     "西安\txian\txa\t200\n"
+                                     "吕梁\tlvliang\tll\t30\n"
+                                     "略阳\tlueyang\tly\t10\n"
+                                     "庐山\tlushan\tls\t20\n"
+                                     "五女山\twunvshan\twns\t5\n");
 
 StationIndex index() {
     return StationIndex(parseStationList(gb2312(kList)));
@@ -72,6 +76,14 @@ void StationIndexTest::ranksCandidates_data() {
     QTest::newRow("polyphonic not guessed") << "zhongq" << QStringList{};
     QTest::newRow("same trains by name") << "c" << QStringList{"重庆北", "长沙南"};
     QTest::newRow("empty") << "" << QStringList{};
+    // ü typed either way: v as the list writes it, or u.
+    QTest::newRow("lv as written") << "lvl" << QStringList{"吕梁"};
+    QTest::newRow("lu for lv") << "lul" << QStringList{"吕梁"};
+    QTest::newRow("lve for lue") << "lvey" << QStringList{"略阳"};
+    QTest::newRow("lue as written") << "lueyang" << QStringList{"略阳"};
+    QTest::newRow("nu for nv") << "wunu" << QStringList{"五女山"};
+    QTest::newRow("nv as written") << "wunvshan" << QStringList{"五女山"};
+    QTest::newRow("lu finds every reading") << "lu" << QStringList{"吕梁", "庐山", "略阳"};
 }
 
 void StationIndexTest::ranksCandidates() {

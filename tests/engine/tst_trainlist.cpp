@@ -79,7 +79,7 @@ void TrainListTest::fillsColumnsPerList_data() {
         QTest::newRow(list == TrainList::ListView2 ? "ListView2" : "ListView3")
             << list << "<td width=75"
             << QStringList{"1",     "K7",   "北京西", "拉萨", "快速",  "西安",
-                           "08:00", "拉萨", "14:10",  "",     "30:10", "train.asp?cc=K7"};
+                           "08:00", "拉萨", "14:10",  "2815", "30:10", "train.asp?cc=K7"};
     }
 }
 

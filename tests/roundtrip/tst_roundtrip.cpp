@@ -25,7 +25,7 @@ QList<QStringList> expectedRows(const QList<TrainListRow>& rows, TrainList list)
         } else {
             table << QStringList{
                 n,          r.train,     r.origin, r.terminus, r.trainClass, r.fromStation,
-                r.fromTime, r.toStation, r.toTime, QString(),  r.duration,   r.link};
+                r.fromTime, r.toStation, r.toTime, r.distance, r.duration,   r.link};
         }
     }
     return table;

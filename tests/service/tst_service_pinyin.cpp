@@ -13,6 +13,7 @@ private slots:
     void readsStationNames();
     void writesSortedListThatReadsBack();
     void keepsEveryLineReadable();
+    void readsTheNationalListAsItsOwnersDo();
 };
 
 void TestServicePinyin::readsStationNames_data() {
@@ -43,6 +44,18 @@ void TestServicePinyin::readsStationNames_data() {
         {"西安", "", "xian", "xa"},
         {"吕梁", "", "lvliang", "ll"},
         {"满洲里－口岸", "", "manzhoulikouan", "mzlka"},
+        {"佛山西", "", "foshanxi", "fsx"},
+        {"喀什", "", "kashi", "ks"},
+        {"库尔勒", "", "kuerle", "kel"},
+        {"中牟", "", "zhongmu", "zm"},
+        {"湾仔北", "", "wanzaibei", "wzb"},
+        {"六合镇", "", "liuhezhen", "lhz"},
+        {"龙洞堡", "", "longdongbao", "ldb"},
+        {"双城堡", "", "shuangchengpu", "scp"},
+        {"柴沟堡", "", "chaigoubu", "cgb"},
+        {"略阳", "", "lueyang", "ly"},
+        {"五女山", "", "wunvshan", "wns"},
+        {"略阳 ue after l", "Lüèyáng", "lueyang", "ly"},
         {"Z字2号", "", "zzihao", "zzh"},
         {"北京西 tone marks", "Běijīng Xī", "beijingxi", "bjx"},
         {"长沙 tone digits", "Chang2sha1", "changsha", "cs"},
@@ -94,6 +107,38 @@ void TestServicePinyin::keepsEveryLineReadable() {
     const QStringList lines = pages::fromGb(page).split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.at(1), u"A B C\tabc\tabc\t1"_qs);
+}
+
+// The national station list (`@code|name|telecode|full pinyin|initials|...`), where this machine
+// has a copy: every name must read as the railway itself spells it, or typing that finds
+// nothing. QUILLON_STATION_NAMES names the copy; without one the check is skipped.
+void TestServicePinyin::readsTheNationalListAsItsOwnersDo() {
+    QString path = qEnvironmentVariable("QUILLON_STATION_NAMES");
+    if (path.isEmpty())
+        path = QStringLiteral("/work/shared/data/real/stations-12306/station_name.js");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        QSKIP("no national station list on this machine");
+    const QString text = QString::fromUtf8(file.readAll());
+    // Entries whose field is no reading of the name: an English name, an old name, typos.
+    const QSet<QString> notReadings{u"香港西九龙"_qs, u"大禾塘"_qs, u"英库勒"_qs, u"帽儿山西"_qs};
+    QStringList wrong;
+    qsizetype names = 0;
+    for (const QString& entry : text.split(u'@')) {
+        const QStringList fields = entry.split(u'|');
+        if (fields.size() < 5 || fields.at(1).isEmpty() || notReadings.contains(fields.at(1)))
+            continue;
+        ++names;
+        const QString full = pinyin::of(fields.at(1)).full;
+        if (full != fields.at(3))
+            wrong << fields.at(1) + u' ' + full + u'/' + fields.at(3);
+    }
+    QVERIFY2(names > 3000, "the list did not read");
+    for (const QString& w : wrong)
+        qWarning("%s", qPrintable(w)); // a failure's message is cut short; these are not
+    QVERIFY2(
+        wrong.isEmpty(),
+        qPrintable(QStringLiteral("%1 of %2 names read otherwise").arg(wrong.size()).arg(names)));
 }
 
 QTEST_GUILESS_MAIN(TestServicePinyin)

@@ -128,7 +128,7 @@ void TestServiceTimetable::mapsFeedAndAnswersQueries_data() {
         {"between: wrong direction", "", someDay, "between", "丁", "乙", ""},
         {"between: unknown station", "", someDay, "between", "庚", "乙", ""},
         {"station: terminus and origin", "", someDay, "station", "丁", "",
-         K90 "丁|07:00|甲|23:00|16:00|700;" K9 "丁|12:30|丁|12:30|00:00|0"},
+         K90 "丁|07:00|甲|23:00|16:00|700;" K9 "甲|22:00|丁|12:30|14:30|700"},
         {"station: trailing blank", "", someDay, "station", "乙 ", "", ""},
         {"leg: from each origin", "", someDay, "leg", "", "丙",
          K90 "丁|07:00|丙|15:00|08:00|300;" G9 "乙|08:00|丙|09:00|01:00|300;" K9
@@ -248,7 +248,11 @@ void TestServiceTimetable::findsTransferCities_data() {
         {"no way at all", false, "甲", "己", {}},
         {"through train exists", false, "甲", "丙", {}},
         {"unknown departure", false, "庚", "戊", {}},
-        {"sample 拉萨 to 上海", true, "拉萨", "上海", {"西安", "兰州", "郑州"}},
+        {"sample 拉萨 to 上海",
+         true,
+         "拉萨",
+         "上海",
+         {"洛阳", "西安", "郑州", "兰州", "天水", "宝鸡"}},
         {"sample 拉萨 to 上海虹桥", true, "拉萨", "上海虹桥", {"西宁"}},
         {"sample 银川 to 上海虹桥", true, "银川", "上海虹桥", {"西安北"}},
         {"sample 哈尔滨西 to 拉萨", true, "哈尔滨西", "拉萨", {}},
@@ -275,15 +279,26 @@ void TestServiceTimetable::findsTransferCities() {
 void TestServiceTimetable::sampleCoversTheAdvertisedNetwork() {
     const std::optional<Timetable> data = sample();
     QVERIFY(data);
-    QCOMPARE(data->trains().size(), 53);
+    QCOMPARE(data->trains().size(), 1174);
     QSet<QChar> classes;
     for (const Train& t : data->trains())
         classes.insert(t.number.front());
-    QCOMPARE(data->stations().size(), 80);
-    QCOMPARE(classes, (QSet<QChar>{'G', 'D', 'Z', 'T', 'K'}));
+    QCOMPARE(data->stations().size(), 284);
+    QCOMPARE(classes, (QSet<QChar>{'G', 'C', 'D', 'Z', 'T', 'K'}));
     // The client's default station pair must answer with trains.
     QVERIFY(!data->trainsBetween(QStringLiteral("西安"), QStringLiteral("北京北")).isEmpty());
     QCOMPARE(data->trainsByNumber(QStringLiteral("K7")).value(0).train, QStringLiteral("K7"));
+    // What a newcomer asks first finds a day's worth of trains, both ways.
+    const char* pairs[][2] = {{"北京南", "上海虹桥"}, {"广州南", "深圳北"}, {"成都东", "重庆北"},
+                              {"深圳北", "北京南"},   {"北京西", "深圳北"}, {"广州东", "深圳"},
+                              {"上海虹桥", "杭州东"}, {"西安北", "郑州东"}};
+    for (const auto& pair : pairs) {
+        const QString a = QString::fromUtf8(pair[0]), b = QString::fromUtf8(pair[1]);
+        const qsizetype out = data->trainsBetween(a, b).size(),
+                        back = data->trainsBetween(b, a).size();
+        QVERIFY2(out >= 4 && back >= 4, qPrintable(a + u'-' + b));
+    }
+    QVERIFY(data->trainsBetween(QStringLiteral("北京南"), QStringLiteral("上海虹桥")).size() >= 50);
 }
 
 QTEST_APPLESS_MAIN(TestServiceTimetable)

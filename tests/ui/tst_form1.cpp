@@ -3,6 +3,7 @@
 #include "inprocessservice.h"
 #include "uitestmain.h"
 
+#include "fetchpolicy.h"
 #include "form1.h"
 #include "form4.h"
 #include "form5.h"
@@ -11,6 +12,8 @@
 #include "skinbutton.h"
 #include "twips.h"
 #include "webviews.h"
+
+#include "releasedport.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -55,6 +58,7 @@ private Q_SLOTS:
     void queriesShowEngineMessages_data();
     void queriesShowEngineMessages();
     void stationQueriesFillTheirLists();
+    void fetchFailureIsSaidInTheStatusPanel();
     void actionsWhileLoadingAreRefused_data();
     void actionsWhileLoadingAreRefused();
     void rightReleasePopsUpMenu();
@@ -342,6 +346,16 @@ void Form1Test::stationQueriesFillTheirLists() {
     QCOMPARE(m_form->listView(TrainList::ListView2)->topLevelItemCount(), between);
 }
 
+void Form1Test::fetchFailureIsSaidInTheStatusPanel() {
+    const ServiceAddresses saved = Program::Services;
+    Program::Services.timetable = QStringLiteral("http://127.0.0.1:%1/").arg(releasedPort());
+    box(QStringLiteral("Text3"))->setText(QStringLiteral("K7"));
+    QTest::mouseClick(button(QStringLiteral("SZCommand1")), Qt::LeftButton);
+    Program::Services = saved;
+    QVERIFY2(m_form->panelText(1).startsWith(QStringLiteral("无法连接查询服务")),
+             qPrintable(m_form->panelText(1)));
+}
+
 void Form1Test::actionsWhileLoadingAreRefused_data() {
     QTest::addColumn<int>("action");
     QTest::newRow("second train query") << 0;
@@ -373,6 +387,7 @@ void Form1Test::actionsWhileLoadingAreRefused() {
 
     box(QStringLiteral("Text3"))->setText(QStringLiteral("K7"));
     bool cursorBusy = false;
+    QString refusedText;
     QTimer::singleShot(100, m_form.get(), [&] {
         cursorBusy = QApplication::overrideCursor() != nullptr;
         switch (action) {
@@ -393,6 +408,7 @@ void Form1Test::actionsWhileLoadingAreRefused() {
             m_form->Timer2_Timer();
             break;
         }
+        refusedText = m_form->panelText(1);
     });
     QTest::mouseClick(button(QStringLiteral("SZCommand1")), Qt::LeftButton);
 
@@ -401,6 +417,8 @@ void Form1Test::actionsWhileLoadingAreRefused() {
     thread.join();
     QCOMPARE(hits.load(), 1);
     QVERIFY(cursorBusy);
+    // A refused query says why; the postponed update check says nothing.
+    QCOMPARE(refusedText == fetchtext::busy(), action != 4);
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(!m_form->detailWindow());
     QVERIFY(timer->isActive());
