@@ -45,7 +45,7 @@ void SavedPagesTest::listPagesGiveRows_data() {
     QTest::newRow("between stations")
         << "between-beijingxi-kunming.html" << QueryKind::Between << "" << QStringList{"K7"}
         << QStringList{"1",     "K7",   "北京西", "昆明", "快速",  "北京西",
-                       "08:40", "昆明", "04:28",  "",     "43:48", "train.asp?cc=K7"};
+                       "08:40", "昆明", "04:28",  "2478", "43:48", "train.asp?cc=K7"};
     // The header row is dropped.
     QTest::newRow("station") << "station-huhehaote.html" << QueryKind::Station << ""
                              << QStringList{"K1363", "K72", "K71", "K1364"} << QStringList();
