@@ -6,6 +6,19 @@
 #include "module1.h"
 #include "pagefetcher.h"
 
+namespace {
+
+// The step every query shares: note the address, load the page, keep why it failed.
+FetchResult loadInto(QueryReport& report, PageFetcher& fetcher, const QByteArray& address) {
+    report.address = QString::fromLatin1(address);
+    FetchResult page = loadPage(fetcher, toUrl(address));
+    if (!page.ok())
+        report.error = page.error;
+    return page;
+}
+
+} // namespace
+
 QueryReport runQuery(PageFetcher& fetcher, const QueryPlan& plan) {
     QueryReport report;
     report.kind = plan.kind;
@@ -14,10 +27,7 @@ QueryReport runQuery(PageFetcher& fetcher, const QueryPlan& plan) {
         return report;
     }
 
-    report.address = QString::fromLatin1(plan.address);
-    FetchResult page = loadPage(fetcher, toUrl(plan.address));
-    if (!page.ok())
-        report.error = page.error;
+    FetchResult page = loadInto(report, fetcher, plan.address);
 
     const PageOutcome outcome = judgePage(plan.kind, page.text);
     report.list = outcome.list;
@@ -52,10 +62,7 @@ QueryReport runDetail(PageFetcher& fetcher, const QString& timetableBase, const 
         report.navigate = QString::fromLatin1(address);
         return report;
     }
-    report.address = QString::fromLatin1(address);
-    const FetchResult page = loadPage(fetcher, toUrl(address));
-    if (!page.ok())
-        report.error = page.error;
+    const FetchResult page = loadInto(report, fetcher, address);
     DetailPageOutcome outcome = judgeDetailPage(timetableBase, page.text);
     if (!outcome.message.isEmpty())
         report.message = outcome.message;
@@ -68,11 +75,7 @@ QueryReport runDetail(PageFetcher& fetcher, const QString& timetableBase, const 
 QueryReport runFare(PageFetcher& fetcher, const QString& fareBase, const QString& trainNumber) {
     QueryReport report;
     report.kind = QueryKind::Fare;
-    const QByteArray address = fareAddress(fareBase, trainNumber);
-    report.address = QString::fromLatin1(address);
-    const FetchResult page = loadPage(fetcher, toUrl(address));
-    if (!page.ok())
-        report.error = page.error;
+    const FetchResult page = loadInto(report, fetcher, fareAddress(fareBase, trainNumber));
     FarePageOutcome outcome = judgeFarePage(page.text);
     report.buffer = std::move(outcome.buffer);
     if (!outcome.message.isEmpty()) {

@@ -10,9 +10,9 @@
 // The three result lists of the main window. Each holds twelve text columns; column 11 is the
 // invisible detail link.
 enum class TrainList {
-    ListView1, // train-number results (Search)
-    ListView2, // station-to-station results (SearchZhanZhan), also the transfer legs
-    ListView3, // station results (ZhanZhanView)
+    ListView1, // train-number results
+    ListView2, // station-to-station results, also the transfer legs
+    ListView3, // station results
 };
 
 inline constexpr int kTrainListColumns = 12;
@@ -33,7 +33,7 @@ struct TrainListResult {
     std::optional<QString> status;
 };
 
-// The row scraping scheme shared by Search, SearchZhanZhan and ZhanZhanView. Pure: reads the
+// The row scraping scheme shared by the three lists. Pure: reads the
 // page buffer (double quotes already removed) and nothing else.
 TrainListResult scrapeTrainList(QStringView page, TrainList list);
 

@@ -21,7 +21,6 @@ public:
 
     QCheckBox* classBox(TrainClass trainClass) const { return m_classes[int(trainClass)]; }
     QTimeEdit* fromEdit() const { return m_from; }
-    QTimeEdit* toEdit() const { return m_to; }
 
 Q_SIGNALS:
     void changed();

@@ -310,7 +310,7 @@ void Form1::buildKeyboard() {
 
 bool Form1::focusNextPrevChild(bool next) {
     QWidget* first = control("LZCommand1[0]");
-    QWidget* last = listOnView();
+    QWidget* last = listView(listOnView());
     QWidget* at = QApplication::focusWidget();
     if (next && at == last) {
         first->setFocus(Qt::TabFocusReason);
@@ -534,18 +534,6 @@ void Form1::fillList(TrainList list, const TrainListResult& result) {
     refilter();
 }
 
-void Form1::Search() {
-    fillList(TrainList::ListView1, scrapeTrainList(RichBox, TrainList::ListView1));
-}
-
-void Form1::SearchZhanZhan() {
-    fillList(TrainList::ListView2, scrapeTrainList(RichBox, TrainList::ListView2));
-}
-
-void Form1::ZhanZhanView() {
-    fillList(TrainList::ListView3, scrapeTrainList(RichBox, TrainList::ListView3));
-}
-
 void Form1::SZCommand1_Click() {
     if (runPlanned(planTrainQuery(Program::Services.timetable, Text3->text())))
         remember(QueryKind::Train);
@@ -608,10 +596,7 @@ void Form1::ListView3_DblClick() {
 }
 
 void Form1::SearchPJ_Click() {
-    QTreeWidget* onView = ListView1->isVisible()   ? ListView1
-                          : ListView2->isVisible() ? ListView2
-                                                   : ListView3;
-    const QList<QTreeWidgetItem*> selected = onView->selectedItems();
+    const QList<QTreeWidgetItem*> selected = listView(listOnView())->selectedItems();
     const QString number = selected.isEmpty() ? QString() : selected.first()->text(1);
     const auto report =
         load([&](PageFetcher& f) { return runFare(f, Program::Services.fare, number); });
@@ -621,7 +606,9 @@ void Form1::SearchPJ_Click() {
         showMessage(this, *report->message);
         return;
     }
-    Form6 fares(RichBox, this);
+    Form6 fares(
+        {report->labels.value_or(QStringList()), report->rows.value_or(QList<QStringList>())},
+        this);
     fares.exec();
 }
 
@@ -722,27 +709,18 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (listKeyPressed(watched, event))
         return true;
     // A double click anywhere on a list, below the last row too, acts on the selected row.
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        if (watched == ListView1->viewport())
-            QTimer::singleShot(0, this, &Form1::ListView1_DblClick);
-        else if (watched == ListView2->viewport())
-            QTimer::singleShot(0, this, &Form1::ListView2_DblClick);
-        else if (watched == ListView3->viewport())
-            QTimer::singleShot(0, this, &Form1::ListView3_DblClick);
-    }
-    if (event->type() == QEvent::ToolTip) {
-        for (QTreeWidget* view : {ListView1, ListView2, ListView3}) {
-            if (watched == view->viewport())
-                return showCutCell(view, event);
-        }
-    }
+    const std::optional<TrainList> list = listOf(watched);
+    if (!list || watched != listView(*list)->viewport())
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::MouseButtonDblClick)
+        QTimer::singleShot(0, this, [this, l = *list] { listDoubleClicked(l); });
+    if (event->type() == QEvent::ToolTip)
+        return showCutCell(listView(*list), event);
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        for (QTreeWidget* view : {ListView1, ListView2, ListView3}) {
-            if (watched == view->viewport() && mouse->button() == Qt::RightButton) {
-                menu->popup(mouse->globalPosition().toPoint());
-                return true;
-            }
+        if (mouse->button() == Qt::RightButton) {
+            menu->popup(mouse->globalPosition().toPoint());
+            return true;
         }
     }
     return QWidget::eventFilter(watched, event);

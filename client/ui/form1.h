@@ -46,11 +46,6 @@ public:
 
     void Visible1(const QString& mode);
 
-    // Fill their list from the page buffer.
-    void Search();
-    void SearchZhanZhan();
-    void ZhanZhanView();
-
     // Opens a train's detail page in the detail window; A_Time is accepted and not used.
     void Show2Search(const QString& Num, const QString& Title, const QString& A_Time);
     // The transfer window's leg query: refills ListView2 and the first status panel.
@@ -71,7 +66,6 @@ public:
     const StationIndex& stations() const { return m_stations; }
     FilterRow* filterRow() const { return m_filterRow; }
     SuggestionPopup* suggestions(QLineEdit* box) const;
-    QAction* copyAction() const { return m_copy; }
     QAction* exportAction() const { return m_export; }
     QAction* sourceAction() const { return m_source; }
 
@@ -128,7 +122,9 @@ private:
     void remember(QueryKind kind);
     // A station box holding no station takes the first completion of its text.
     void settleStationBoxes();
-    QTreeWidget* listOnView() const;
+    // Which of the three lists is on view, and which list a widget (a list or its viewport) is.
+    TrainList listOnView() const;
+    std::optional<TrainList> listOf(const QObject* widget) const;
     void refilter();
     void placeFilterRow();
     void openMenuAtRow(QTreeWidget* view);

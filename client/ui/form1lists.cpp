@@ -31,13 +31,6 @@ namespace {
 
 constexpr int kListTop = 3000; // twips: where the design puts the lists
 
-TrainList listOf(const Form1& form, const QTreeWidget* view) {
-    for (const TrainList list : {TrainList::ListView1, TrainList::ListView2})
-        if (form.listView(list) == view)
-            return list;
-    return TrainList::ListView3;
-}
-
 // Qt's header draws the ascending indicator as a downward arrow; users read an upward arrow
 // as "smallest first".
 class AscendingUpStyle : public QProxyStyle {
@@ -127,19 +120,28 @@ void Form1::buildListTools() {
     }
 }
 
-QTreeWidget* Form1::listOnView() const {
+TrainList Form1::listOnView() const {
     if (ListView2->isVisibleTo(this))
-        return ListView2;
+        return TrainList::ListView2;
     if (ListView3->isVisibleTo(this))
-        return ListView3;
-    return ListView1;
+        return TrainList::ListView3;
+    return TrainList::ListView1;
+}
+
+std::optional<TrainList> Form1::listOf(const QObject* widget) const {
+    for (const TrainList list :
+         {TrainList::ListView1, TrainList::ListView2, TrainList::ListView3}) {
+        if (widget == listView(list) || widget == listView(list)->viewport())
+            return list;
+    }
+    return std::nullopt;
 }
 
 void Form1::refilter() {
     const RowFilter filter = m_filterRow->filter();
     for (QTreeWidget* view : {ListView1, ListView2, ListView3}) {
         const qsizetype shown = applyFilter(view, filter);
-        if (view == listOnView())
+        if (view == listView(listOnView()))
             m_filterRow->setCount(shown, view->topLevelItemCount());
     }
 }
@@ -157,17 +159,16 @@ void Form1::placeFilterRow() {
 }
 
 void Form1::copyRows() {
-    QTreeWidget* view = listOnView();
-    const QList<QStringList> rows = selectedRows(view);
+    const TrainList list = listOnView();
+    const QList<QStringList> rows = selectedRows(listView(list));
     if (rows.isEmpty())
         return;
-    const TrainList list = listOf(*this, view);
     QApplication::clipboard()->setText(rowsAsText(list, rows));
 }
 
 void Form1::exportRows() {
-    QTreeWidget* view = listOnView();
-    const TrainList list = listOf(*this, view);
+    const TrainList list = listOnView();
+    QTreeWidget* view = listView(list);
     // The documents folder may not exist yet for a new user: the dialog would start elsewhere.
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (!QDir().mkpath(folder))
@@ -194,13 +195,10 @@ void Form1::openMenuAtRow(QTreeWidget* view) {
 }
 
 bool Form1::listKeyPressed(QObject* watched, QEvent* event) {
-    QTreeWidget* view = nullptr;
-    for (QTreeWidget* v : {ListView1, ListView2, ListView3}) {
-        if (watched == v)
-            view = v;
-    }
-    if (!view)
+    const std::optional<TrainList> list = listOf(watched);
+    if (!list || watched != listView(*list))
         return false;
+    QTreeWidget* view = listView(*list);
     if (event->type() == QEvent::ContextMenu &&
         static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
         openMenuAtRow(view);
@@ -232,12 +230,7 @@ bool Form1::listKeyPressed(QObject* watched, QEvent* event) {
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
         key->modifiers() == Qt::NoModifier) {
         // Enter on a row opens it as a double click does.
-        if (view == ListView1)
-            ListView1_DblClick();
-        else if (view == ListView2)
-            ListView2_DblClick();
-        else
-            ListView3_DblClick();
+        listDoubleClicked(*list);
         return true;
     }
     return false;

@@ -19,7 +19,7 @@ constexpr QPoint kLabelPlaces[kFareLabels] = {
 
 } // namespace
 
-Form6::Form6(const QString& pageBuffer, QWidget* owner)
+Form6::Form6(const FareTable& table, QWidget* owner)
     : QDialog(owner) {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("票价查询"));
@@ -45,11 +45,10 @@ Form6::Form6(const QString& pageBuffer, QWidget* owner)
     ListView1->header()->setDefaultSectionSize(px(780));
     placeTwips(ListView1, 120, 1680, 11655, 6255);
 
-    Form_Load(pageBuffer);
+    Form_Load(table);
 }
 
-void Form6::Form_Load(const QString& pageBuffer) {
-    const FareTable table = scrapeFareTable(pageBuffer);
+void Form6::Form_Load(const FareTable& table) {
     for (int i = 0; i < kFareLabels; ++i) {
         Label1[i]->setText(table.labels.value(i));
         Label1[i]->adjustSize();

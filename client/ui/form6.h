@@ -1,19 +1,21 @@
 #pragma once
 
+#include "fare.h"
+
 #include <QDialog>
 
 class QLabel;
 class QTreeWidget;
 
 // The fare window: sixteen header values over the fare header picture and one row per stop,
-// scraped from the page buffer the fare query left.
+// as the fare query scraped them.
 class Form6 : public QDialog {
     Q_OBJECT
 public:
-    Form6(const QString& pageBuffer, QWidget* owner);
+    Form6(const FareTable& table, QWidget* owner);
 
 private:
-    void Form_Load(const QString& pageBuffer);
+    void Form_Load(const FareTable& table);
 
     QLabel* Label1[16] = {};
     QTreeWidget* ListView1 = nullptr;

@@ -18,11 +18,6 @@ PictureBox::PictureBox(const QString& resource, bool stretched, QWidget* parent)
     m_renderer.setAspectRatioMode(Qt::IgnoreAspectRatio);
 }
 
-void PictureBox::setPicture(const QString& resource) {
-    m_renderer.load(resource);
-    update();
-}
-
 void PictureBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     m_renderer.render(&painter, m_stretched ? QRectF(rect()) : QRectF(QPointF(), pictureSize()));

@@ -14,9 +14,7 @@ class PictureBox : public QWidget {
 public:
     PictureBox(const QString& resource, bool stretched, QWidget* parent = nullptr);
 
-    void setPicture(const QString& resource);
     QSize pictureSize() const { return m_renderer.defaultSize(); }
-    bool isStretched() const { return m_stretched; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

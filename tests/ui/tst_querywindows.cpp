@@ -318,7 +318,7 @@ void QueryWindowsTest::windowsStackPlaceAndShowTheirControls() {
     QFETCH(int, window);
     QFETCH(Layout, layout);
     const QList<TransferEntry> cities{{QStringLiteral("郑州"), QStringLiteral("a")}};
-    const QString fares = QStringLiteral("<td bgcolor=#ffffff>K7</td></table>");
+    const FareTable fares{{QStringLiteral("K7")}, {}};
     std::unique_ptr<QWidget> w;
     switch (window) {
     case 2:
