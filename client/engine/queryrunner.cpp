@@ -5,6 +5,16 @@
 #include "fare.h"
 #include "module1.h"
 #include "pagefetcher.h"
+#include "servicedays.h"
+
+namespace {
+
+void noteReason(QueryReport& report, QStringView page) {
+    if (QString reason = cutReason(page); !reason.isEmpty())
+        report.notice = std::move(reason);
+}
+
+} // namespace
 
 QueryReport runQuery(PageFetcher& fetcher, const QueryPlan& plan) {
     QueryReport report;
@@ -18,6 +28,7 @@ QueryReport runQuery(PageFetcher& fetcher, const QueryPlan& plan) {
     FetchResult page = loadPage(fetcher, toUrl(plan.address));
     if (!page.ok())
         report.error = page.error;
+    noteReason(report, page.text);
 
     const PageOutcome outcome = judgePage(plan.kind, page.text);
     report.list = outcome.list;
@@ -56,6 +67,7 @@ QueryReport runDetail(PageFetcher& fetcher, const QString& timetableBase, const 
     const FetchResult page = loadPage(fetcher, toUrl(address));
     if (!page.ok())
         report.error = page.error;
+    noteReason(report, page.text);
     DetailPageOutcome outcome = judgeDetailPage(timetableBase, page.text);
     if (!outcome.message.isEmpty())
         report.message = outcome.message;
@@ -73,6 +85,7 @@ QueryReport runFare(PageFetcher& fetcher, const QString& fareBase, const QString
     const FetchResult page = loadPage(fetcher, toUrl(address));
     if (!page.ok())
         report.error = page.error;
+    noteReason(report, page.text);
     FarePageOutcome outcome = judgeFarePage(page.text);
     report.buffer = std::move(outcome.buffer);
     if (!outcome.message.isEmpty()) {

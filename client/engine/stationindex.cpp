@@ -18,23 +18,43 @@ QList<Station> parseStationList(const QByteArray& bytes) {
     for (QStringView line : QStringView(text).split(u'\n')) {
         if (line.endsWith(u'\r'))
             line.chop(1);
-        if (line.isEmpty() || line.startsWith(u'#'))
+        const bool city = line.startsWith(u"#city\t");
+        if (city)
+            line = line.mid(6);
+        else if (line.isEmpty() || line.startsWith(u'#'))
             continue;
         const QList<QStringView> fields = line.split(u'\t');
-        if (fields.size() != 4 || fields[0].isEmpty())
+        if (fields.size() != (city ? 5 : 4) || fields[0].isEmpty())
             continue;
         bool ok = false;
         const int trains = fields[3].toInt(&ok);
         if (!ok || trains < 0 || !isLowerLatin(fields[1]) || !isLowerLatin(fields[2]))
             continue;
-        stations.append({fields[0].toString(), fields[1].toString(), fields[2].toString(), trains});
+        QStringList members;
+        if (city) {
+            for (QStringView m : fields[4].split(u' ', Qt::SkipEmptyParts))
+                members << m.toString();
+            if (members.size() < 2)
+                continue;
+        }
+        stations.append(
+            {fields[0].toString(), fields[1].toString(), fields[2].toString(), trains, members});
     }
     return stations;
 }
 
 StationIndex::StationIndex(QList<Station> stations)
     : m_stations(std::move(stations)) {
+    for (const Station& s : m_stations) {
+        if (!s.cityStations.isEmpty())
+            m_cities.insert(s.name, s.cityStations);
+    }
+    // A station named like its city is asked for as the city, so only the city is offered.
+    m_stations.removeIf(
+        [this](const Station& s) { return s.cityStations.isEmpty() && m_cities.contains(s.name); });
     std::stable_sort(m_stations.begin(), m_stations.end(), [](const Station& a, const Station& b) {
+        if (a.cityStations.isEmpty() != b.cityStations.isEmpty())
+            return b.cityStations.isEmpty();
         if (a.trains != b.trains)
             return a.trains > b.trains;
         return a.name < b.name;
@@ -79,6 +99,10 @@ QStringList StationIndex::complete(QStringView typed, qsizetype limit) const {
         }
     }
     return result;
+}
+
+QString StationIndex::label(const QString& name) const {
+    return isCity(name) ? name + kWholeCity.toString() : name;
 }
 
 QString StationIndex::pinyinOf(const QString& name) const {

@@ -2,6 +2,7 @@
 
 #include "bannerbrowser.h"
 #include "centre.h"
+#include "datecontrol.h"
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
@@ -20,6 +21,7 @@
 #include "updatecheck.h"
 
 #include <QApplication>
+#include <QDateEdit>
 #include <QCloseEvent>
 #include <QHash>
 #include <QHeaderView>
@@ -28,6 +30,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidget>
@@ -258,6 +261,13 @@ void Form1::buildControls() {
     connect(SearchPJ, &QAction::triggered, this, &Form1::SearchPJ_Click);
     buildListTools();
     buildBoxes();
+    // Enter on the date asks for that day in the panel on view.
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* enter = new QShortcut(QKeySequence(key), m_date->edit(), nullptr, nullptr,
+                                    Qt::WidgetWithChildrenShortcut);
+        connect(enter, &QShortcut::activated, this,
+                [this] { Text3->isVisibleTo(this) ? SZCommand1_Click() : SZCommand2_Click(); });
+    }
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -429,6 +439,7 @@ bool Form1::runPlanned(const QueryPlan& plan) {
 }
 
 void Form1::showReport(const QueryReport& report) {
+    showDayStatus(report);
     if (report.message) {
         showMessage(this, *report.message);
         return;
@@ -439,6 +450,19 @@ void Form1::showReport(const QueryReport& report) {
     }
     if (report.rows)
         fillList(report.list, {*report.rows, report.status});
+}
+
+DayBases Form1::dayBases() const {
+    return basesForDay(Program::Services.timetable, Program::Services.fare,
+                       m_date ? m_date->day() : QDate(), QDate::currentDate(), m_serviceDays);
+}
+
+void Form1::showDayStatus(const QueryReport& report) {
+    if (report.rows && report.kind != QueryKind::Fare)
+        m_listDays[int(report.list)] = m_asking;
+    const QString text = dayStatus(m_asking, report.notice.value_or(QString()));
+    m_panels[2]->setText(text);
+    m_panels[2]->setToolTip(text);
 }
 
 void Form1::fillList(TrainList list, const TrainListResult& result) {
@@ -473,14 +497,16 @@ void Form1::ZhanZhanView() {
 }
 
 void Form1::SZCommand1_Click() {
-    if (runPlanned(planTrainQuery(Program::Services.timetable, Text3->text())))
+    m_asking = dayBases();
+    if (runPlanned(planTrainQuery(m_asking.timetable, Text3->text())))
         remember(QueryKind::Train);
 }
 
 void Form1::SZCommand2_Click() {
     const bool between = Text1[1]->isVisibleTo(Picture2);
-    if (runPlanned(planStationQuery(Program::Services.timetable, Text1[0]->text(), Text1[1]->text(),
-                                    between)))
+    m_asking = dayBases();
+    if (runPlanned(
+            planStationQuery(m_asking.timetable, Text1[0]->text(), Text1[1]->text(), between)))
         remember(between ? QueryKind::Between : QueryKind::Station);
 }
 
@@ -491,12 +517,15 @@ void Form1::ZhongZhuan(const QList<TransferEntry>& entries, const QString& capti
 }
 
 void Form1::SearchZhongZhuan(const QString& Num) {
-    runPlanned(planLegQuery(Program::Services.timetable, Num));
+    // The leg asks for the day of the station-to-station query that offered it.
+    runPlanned(planLegQuery(
+        m_asking.timetable.isEmpty() ? Program::Services.timetable : m_asking.timetable, Num));
 }
 
 void Form1::Show2Search(const QString& Num, const QString& Title, const QString&) {
-    const auto report =
-        load([&](PageFetcher& f) { return runDetail(f, Program::Services.timetable, Num); });
+    const QString base =
+        m_asking.timetable.isEmpty() ? Program::Services.timetable : m_asking.timetable;
+    const auto report = load([&](PageFetcher& f) { return runDetail(f, base, Num); });
     if (!report)
         return;
     if (report->message) {
@@ -517,6 +546,8 @@ void Form1::listDoubleClicked(TrainList list) {
     if (selected.isEmpty())
         return;
     const QTreeWidgetItem* row = selected.first();
+    // The detail is of the list's day, whatever the date control shows now.
+    m_asking = m_listDays[int(list)];
     Show2Search(row->text(kDetailLinkColumn), row->text(1), row->text(10));
 }
 
@@ -538,8 +569,9 @@ void Form1::SearchPJ_Click() {
                                                    : ListView3;
     const QList<QTreeWidgetItem*> selected = onView->selectedItems();
     const QString number = selected.isEmpty() ? QString() : selected.first()->text(1);
-    const auto report =
-        load([&](PageFetcher& f) { return runFare(f, Program::Services.fare, number); });
+    const DayBases& day = m_listDays[onView == ListView1 ? 0 : onView == ListView2 ? 1 : 2];
+    const QString fareBase = day.fare.isEmpty() ? Program::Services.fare : day.fare;
+    const auto report = load([&](PageFetcher& f) { return runFare(f, fareBase, number); });
     if (!report)
         return;
     if (report->message) {

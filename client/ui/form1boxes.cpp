@@ -2,6 +2,7 @@
 // service's station list, recent queries offered again.
 #include "form1.h"
 
+#include "datecontrol.h"
 #include "firstpaint.h"
 #include "pagefetcher.h"
 #include "program.h"
@@ -38,7 +39,7 @@ QList<Suggestion> Form1::suggest(QLineEdit* box, const QString& text) const {
     if (!text.isEmpty()) {
         if (box != Text3) {
             for (const QString& name : m_stations.complete(text))
-                out.append({name, {name}});
+                out.append({m_stations.label(name), {name}});
         }
         return out;
     }
@@ -83,6 +84,9 @@ void Form1::remember(QueryKind kind) {
 
 void Form1::useStationList(const QByteArray& bytes) {
     m_stations = StationIndex(parseStationList(bytes));
+    m_serviceDays = parseServiceDays(bytes);
+    if (m_date)
+        m_date->setServiceDays(m_serviceDays, QDate::currentDate());
 }
 
 void Form1::fetchStationList() {
