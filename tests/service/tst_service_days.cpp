@@ -56,6 +56,7 @@ private slots:
     void refusesBadPrefixes_data();
     void refusesBadPrefixes();
     void stationListNamesDaysAndCities();
+    void refusesATooLargeDayWhole();
 
 private:
     QString get(const std::string& path, int* status = nullptr);
@@ -211,6 +212,27 @@ void TestServiceDays::stationListNamesDaysAndCities() {
     QVERIFY(lines.contains(QStringLiteral("#city\t北京\tbeijing\tbj\t3\t北京 北京西")));
     QVERIFY(lines.contains(QStringLiteral("#city\t天津\ttianjin\ttj\t1\t天津西")) == false);
     QVERIFY(lines.contains(QStringLiteral("北京西\tbeijingxi\tbjx\t2")));
+}
+
+void TestServiceDays::refusesATooLargeDayWhole() {
+    // Ten periods of a run every second for 100 hours, three stops a run: 10.8 million calls
+    // beside the five of the other trains.
+    QByteArray frequencies = "== frequencies.txt\ntrip_id,start_time,end_time,headway_secs\n";
+    for (int i = 0; i < 10; ++i)
+        frequencies += "d2,00:00:00,100:00:00,1\n";
+    QByteArray text = dayFeed;
+    text.replace("d2,11:00:00,11:00:00,sjz,2\n",
+                 "d2,10:00:00,10:00:00,tj,2\nd2,11:00:00,11:00:00,sjz,3\n");
+    QString error;
+    const gtfs::MemorySource files = feedSource(text, frequencies);
+    const std::unique_ptr<gtfs::GtfsSource> big = gtfs::GtfsSource::read(files, &error);
+    QVERIFY2(big, qPrintable(error));
+    const source::Answer<QList<TrainListRow>> answer =
+        big->trainsByNumber(QDate(2026, 12, 7), QStringLiteral("G1"));
+    QVERIFY(answer.value.isEmpty()); // not the trains that fit, nothing
+    QVERIFY2(answer.failure.reason.contains(QStringLiteral("10800005")) &&
+                 answer.failure.reason.contains(QStringLiteral("frequencies.txt 第 2 行")),
+             qPrintable(answer.failure.reason));
 }
 
 QTEST_GUILESS_MAIN(TestServiceDays)

@@ -77,8 +77,8 @@ QByteArray DaysTest::stationList(const InProcessService& service) {
 }
 
 QStringList DaysTest::stationQuery(const QString& station) {
-    m_form->Text1[0]->setText(station);
-    QTest::mouseClick(m_form->SZCommand2, Qt::LeftButton);
+    m_form->findChild<QLineEdit*>(QStringLiteral("Text1[0]"))->setText(station);
+    QTest::mouseClick(m_form->findChild<SkinButton*>(QStringLiteral("SZCommand2")), Qt::LeftButton);
     QStringList trains;
     const QTreeWidget* list = m_form->listView(TrainList::ListView3);
     for (int i = 0; i < list->topLevelItemCount(); ++i)
