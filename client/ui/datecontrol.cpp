@@ -2,6 +2,7 @@
 
 #include "servicedays.h"
 
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,6 +32,9 @@ DateControl::DateControl(QWidget* parent)
     m_edit->setObjectName(QStringLiteral("DateEdit"));
     m_edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     m_edit->setCalendarPopup(true);
+    // The calendar speaks the window's language whatever the system's locale.
+    m_edit->calendarWidget()->setLocale(QLocale(QLocale::Chinese, QLocale::China));
+    m_edit->calendarWidget()->setFirstDayOfWeek(Qt::Monday);
     label->setBuddy(m_edit);
     m_previous =
         button(QStringLiteral("◀"), QStringLiteral("前一天 (Alt+←)"), "DatePrevious", this);
