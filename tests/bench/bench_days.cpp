@@ -68,11 +68,6 @@ double timed(httplib::Client& client, const std::string& path, bool* ok) {
     return ms;
 }
 
-bool report(const char* what, bool pass, const QString& figure) {
-    std::printf("  %s  %-34s %s\n", pass ? "PASS" : "FAIL", what, qPrintable(figure));
-    return pass;
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {

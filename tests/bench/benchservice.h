@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QString>
 
 #include <algorithm>
 #include <cmath>
@@ -72,4 +73,10 @@ inline double percentile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
     const auto rank = size_t(std::ceil(p * double(values.size())));
     return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
+}
+
+// One line of a benchmark's figures; `pass` back, so results can be and-ed.
+inline bool report(const char* what, bool pass, const QString& figure) {
+    std::printf("  %s  %-34s %s\n", pass ? "PASS" : "FAIL", what, qPrintable(figure));
+    return pass;
 }
