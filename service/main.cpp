@@ -1,5 +1,5 @@
 #include "gtfs/gtfssource.h"
-#include "releasesignature.h"
+#include "release/releasesignature.h"
 #include "server.h"
 
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 #include "release.h"
 
 #include "pages.h"
-#include "releasesignature.h"
+#include "release/releasesignature.h"
 
 #include <QDir>
 #include <QFile>

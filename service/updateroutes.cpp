@@ -1,6 +1,6 @@
 #include "updateroutes.h"
 
-#include "releasesignature.h"
+#include "release/releasesignature.h"
 
 #include <QFile>
 

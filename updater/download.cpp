@@ -1,6 +1,6 @@
-#include "download.h"
+#include "updater/download.h"
 
-#include "releasesignature.h"
+#include "release/releasesignature.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

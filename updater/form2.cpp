@@ -1,7 +1,7 @@
-#include "form2.h"
+#include "updater/form2.h"
 
 #include "centre.h"
-#include "manifest.h"
+#include "release/manifest.h"
 #include "twips.h"
 
 #include <QCloseEvent>

@@ -1,14 +1,14 @@
-#include "form6.h"
+#include "updater/form6.h"
 
 #include "centre.h"
-#include "download.h"
-#include "installjournal.h"
-#include "manifest.h"
-#include "profile.h"
-#include "publisherkey.h"
-#include "updatermessages.h"
+#include "updater/download.h"
+#include "release/installjournal.h"
+#include "release/manifest.h"
+#include "release/profile.h"
+#include "updater/publisherkey.h"
+#include "updater/updatermessages.h"
 #include "twips.h"
-#include "xp_progressbar.h"
+#include "updater/xp_progressbar.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "releasesignature.h"
+#include "release/releasesignature.h"
 
 #include <QElapsedTimer>
 #include <QWidget>

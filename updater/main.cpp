@@ -1,9 +1,9 @@
-#include "form2.h"
-#include "form6.h"
-#include "installjournal.h"
-#include "installlocation.h"
-#include "releasesignature.h"
-#include "updatermessages.h"
+#include "updater/form2.h"
+#include "updater/form6.h"
+#include "release/installjournal.h"
+#include "release/installlocation.h"
+#include "release/releasesignature.h"
+#include "updater/updatermessages.h"
 
 #include <QApplication>
 

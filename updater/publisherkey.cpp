@@ -1,4 +1,4 @@
-#include "publisherkey.h"
+#include "updater/publisherkey.h"
 
 #include "publisherkey_generated.h"
 

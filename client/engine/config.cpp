@@ -1,6 +1,6 @@
 #include "config.h"
 
-#include "profile.h"
+#include "release/profile.h"
 
 #include <QCommandLineParser>
 

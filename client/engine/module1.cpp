@@ -1,8 +1,8 @@
 #include "module1.h"
 
-#include "installlocation.h"
+#include "release/installlocation.h"
 #include "pagefetcher.h"
-#include "profile.h"
+#include "release/profile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "form5.h"
 
 #include "centre.h"
-#include "manifest.h"
+#include "release/manifest.h"
 #include "twips.h"
 
 #include <QCoreApplication>

@@ -2,10 +2,10 @@
 
 #include "form1.h"
 #include "form5.h"
-#include "manifest.h"
+#include "release/manifest.h"
 #include "messages.h"
 #include "module1.h"
-#include "profile.h"
+#include "release/profile.h"
 #include "program.h"
 
 #include <QTimer>

@@ -1,6 +1,6 @@
 #include "config.h"
 #include "module1.h"
-#include "profile.h"
+#include "release/profile.h"
 
 #include <QFile>
 #include <QDir>

@@ -2,7 +2,7 @@
 // temporary file; the section and key come from the file itself when it names usable ones,
 // so the fuzzer reaches the replace-in-place paths and not only "append a new section".
 #include "module1.h"
-#include "profile.h"
+#include "release/profile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

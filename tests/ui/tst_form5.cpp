@@ -1,6 +1,6 @@
 #include "form5.h"
 #include "loopbackserver.h"
-#include "profile.h"
+#include "release/profile.h"
 #include "textfit.h"
 #include "program.h"
 #include "updatecheck.h"

@@ -1,6 +1,6 @@
 #include "form4.h"
 #include "form5.h"
-#include "profile.h"
+#include "release/profile.h"
 #include "testfiles.h"
 #include "program.h"
 #include "serviceprocess.h"

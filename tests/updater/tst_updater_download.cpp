@@ -1,4 +1,4 @@
-#include "download.h"
+#include "updater/download.h"
 #include "loopbackserver.h"
 #include "releasedport.h"
 

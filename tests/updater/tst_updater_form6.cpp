@@ -1,11 +1,11 @@
-#include "download.h"
-#include "form6.h"
+#include "updater/download.h"
+#include "updater/form6.h"
 #include "loopbackserver.h"
 #include "releasedport.h"
-#include "profile.h"
-#include "releasesignature.h"
-#include "updatermessages.h"
-#include "xp_progressbar.h"
+#include "release/profile.h"
+#include "release/releasesignature.h"
+#include "updater/updatermessages.h"
+#include "updater/xp_progressbar.h"
 
 #include <QLabel>
 #include <QListWidget>

@@ -1,5 +1,5 @@
 #include "module1.h"
-#include "profile.h"
+#include "release/profile.h"
 #include "serviceprocess.h"
 #include "testfiles.h"
 

@@ -1,4 +1,4 @@
-#include "xp_progressbar.h"
+#include "updater/xp_progressbar.h"
 
 #include <QApplication>
 #include <QPalette>

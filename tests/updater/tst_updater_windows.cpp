@@ -1,6 +1,6 @@
-#include "form2.h"
-#include "form6.h"
-#include "profile.h"
+#include "updater/form2.h"
+#include "updater/form6.h"
+#include "release/profile.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -2,7 +2,7 @@
 // key into the updater.
 //   quillon-keygen [--keep] SECRETFILE      writes SECRETFILE and SECRETFILE.pub
 //   quillon-keygen --header OUT.h KEY       KEY: a .pub file or 64 hex digits
-#include "releasesignature.h"
+#include "release/releasesignature.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 // Draws the updater's progress window halfway through a download, for the README:
 // quillon-update-screenshot OUT.png BASE FILE. BASE is where the update files are served.
-#include "form6.h"
-#include "profile.h"
-#include "xp_progressbar.h"
+#include "updater/form6.h"
+#include "release/profile.h"
+#include "updater/xp_progressbar.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

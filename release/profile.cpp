@@ -1,4 +1,4 @@
-#include "profile.h"
+#include "release/profile.h"
 
 #include <QFile>
 #include <QSaveFile>

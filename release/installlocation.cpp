@@ -1,4 +1,4 @@
-#include "installlocation.h"
+#include "release/installlocation.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "manifest.h"
+#include "release/manifest.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
-#include "installjournal.h"
+#include "release/installjournal.h"
 
-#include "profile.h"
+#include "release/profile.h"
 
 #include <QDir>
 #include <QFile>

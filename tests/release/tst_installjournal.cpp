@@ -1,5 +1,5 @@
-#include "installjournal.h"
-#include "profile.h"
+#include "release/installjournal.h"
+#include "release/profile.h"
 #include "testfiles.h"
 
 #include <QDir>
