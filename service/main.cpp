@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int defaultPort = 18730; // the port in the client's built-in service addresses
-
 void fail(const QString& message) {
     std::fprintf(stderr, "quillon-service: %s\n", qPrintable(message));
 }
@@ -52,9 +50,9 @@ Options parseOptions(QCoreApplication& app, QCommandLineParser& parser) {
     parser.setApplicationDescription(
         QStringLiteral("Local timetable service: a GTFS feed, or the built-in sample."));
     parser.addHelpOption();
-    const QCommandLineOption portOption(QStringLiteral("port"),
-                                        QStringLiteral("Port to listen on; 0 picks a free one."),
-                                        QStringLiteral("N"), QString::number(defaultPort));
+    const QCommandLineOption portOption(
+        QStringLiteral("port"), QStringLiteral("Port to listen on; 0 picks a free one."),
+        QStringLiteral("N"), QString::number(contract::defaultPort));
     const QCommandLineOption hostOption(QStringLiteral("host"),
                                         QStringLiteral("Address to listen on."),
                                         QStringLiteral("HOST"), QStringLiteral("127.0.0.1"));

@@ -18,25 +18,15 @@ QString footer() {
                : QStringLiteral("<p class=\"foot\">Quillon 列车时刻表服务</p>\n");
 }
 
+const QString listCss =
+    QStringLiteral("body{font:12px sans-serif}table.list{border-collapse:collapse}"
+                   "table.list td{border:1px solid #9bb;padding:2px 4px}"
+                   "tr.head{background:#dee}.blue1{color:#03c}.foot{color:#777}");
+
 QByteArray page(const QString& heading, const QString& body) {
-    QString html;
-    html.reserve(body.size() + 600);
-    html +=
-        QStringLiteral("<!DOCTYPE html>\n<html><head>"
-                       "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
-                       "<title>");
-    html += pageTitle;
-    html += QStringLiteral("</title>\n<style>body{font:12px sans-serif}"
-                           "table.list{border-collapse:collapse}"
-                           "table.list td{border:1px solid #9bb;padding:2px 4px}"
-                           "tr.head{background:#dee}.blue1{color:#03c}.foot{color:#777}"
-                           "</style></head>\n<body>\n<h3>");
-    html += escapeHtml(heading);
-    html += QStringLiteral("</h3>\n");
-    html += body;
-    html += footer();
-    html += QStringLiteral("</body></html>\n");
-    return toGb(html);
+    return document(pageTitle, listCss,
+                    QStringLiteral("<h3>") + escapeHtml(heading) + QStringLiteral("</h3>\n") +
+                        body + footer());
 }
 
 int clockMinutes(const QString& hhmm) {
@@ -137,13 +127,22 @@ QString escapeHtml(const QString& text) {
 }
 
 QByteArray toGb(const QString& text) {
-    QStringEncoder encoder("GB18030");
+    QStringEncoder encoder(contract::encoding);
     return encoder.encode(text);
 }
 
 QString fromGb(const QByteArray& bytes) {
-    QStringDecoder decoder("GB18030");
+    QStringDecoder decoder(contract::encoding);
     return decoder.decode(bytes);
+}
+
+QByteArray document(const QString& title, const QString& css, const QString& body) {
+    return toGb(QStringLiteral("<!DOCTYPE html>\n<html><head>"
+                               "<meta http-equiv=\"Content-Type\" "
+                               "content=\"text/html; charset=gb2312\"><title>") +
+                escapeHtml(title) + QStringLiteral("</title>\n<style>") + css +
+                QStringLiteral("</style></head>\n<body>\n") + body +
+                QStringLiteral("</body></html>\n"));
 }
 
 QByteArray trainListPage(ListKind kind, const QString& heading, const QList<TrainListRow>& rows) {
@@ -171,8 +170,8 @@ QByteArray transferPage(const QString& from, const QString& to, const QStringLis
     QString body = QStringLiteral("<p>%1 到 %2 没有直达列车，可经以下城市换乘。%3：</p>\n<p>")
                        .arg(escapeHtml(from), escapeHtml(to), transferPhrase);
     for (const QString& city : cities) {
-        body += QStringLiteral("<a href='zzz.asp?zzz=%1&dz=%2'>%1</a>\n")
-                    .arg(escapeHtml(city), escapeHtml(to));
+        body += QStringLiteral("<a href='%3%1&dz=%2'>%1</a>\n")
+                    .arg(escapeHtml(city), escapeHtml(to), contract::transferLink);
     }
     body += QStringLiteral("</p>\n");
     return page(QStringLiteral("中转查询"), body);

@@ -2,19 +2,21 @@
 
 #include "timetable.h"
 
+#include "contract/pagecontract.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 // The HTML pages of the timetable service, as GB2312 bytes. The client reads them by exact
-// text markers, so the row markup here is a contract: change it only together with the
-// client's scrapers.
+// text markers (contract/pagecontract.h), so the row markup here is a contract: change it
+// only together with the client's scrapers.
 namespace pages {
 
-inline const QString noTrainPhrase = QStringLiteral("不存在所查询的车次信息。");
-inline const QString noDeparturePhrase = QStringLiteral("发站不存在。");
-inline const QString noArrivalPhrase = QStringLiteral("到站不存在。");
-inline const QString transferPhrase = QStringLiteral("请选择中转站");
+inline const QString noTrainPhrase = contract::noTrain.toString();
+inline const QString noDeparturePhrase = contract::noDeparture.toString();
+inline const QString noArrivalPhrase = contract::noArrival.toString();
+inline const QString transferPhrase = contract::transferOffer.toString();
 
 enum class ListKind {
     TrainNumber, // rows start at "width=75"; the header row must not contain it
@@ -29,6 +31,9 @@ bool isSampleTimetable();
 QString escapeHtml(const QString& text);
 QByteArray toGb(const QString& text);
 QString fromGb(const QByteArray& bytes);
+
+// A whole page: the GB2312 head with `title` (escaped here) and `css`, then `body` as given.
+QByteArray document(const QString& title, const QString& css, const QString& body);
 
 QByteArray trainListPage(ListKind kind, const QString& heading, const QList<TrainListRow>& rows);
 // `reason`, when given, goes on a line of its own the client shows the user:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "contract/pagecontract.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -19,7 +21,7 @@ struct Release {
 };
 
 // The version this repository installs; offering it shows no prompt.
-inline const QString kInstalledVersion = QStringLiteral("3.0");
+inline const QString kInstalledVersion = contract::version.toString();
 
 Release installedRelease();
 std::optional<Release> loadRelease(const QString& folder, QString* error);

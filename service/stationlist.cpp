@@ -38,27 +38,28 @@ QByteArray stationListPage(const QList<StationListEntry>& entries, const QList<C
         }
     }
 
-    QString text = QStringLiteral("# name\tpinyin\tinitials\ttrains");
+    using namespace contract::stations;
+    QString text = QString(comment) + QStringLiteral(" name\tpinyin\tinitials\ttrains");
     if (first.isValid() && last.isValid())
-        text += QStringLiteral("\tdates ") + first.toString(QStringLiteral("yyyyMMdd")) + u' ' +
-                last.toString(QStringLiteral("yyyyMMdd"));
-    text += u'\n';
+        text += separator + datesField.toString() + first.toString(QStringLiteral("yyyyMMdd")) +
+                u' ' + last.toString(QStringLiteral("yyyyMMdd"));
+    text += lineEnd;
     for (const CityEntry& city : cities) {
         const QString name = oneField(city.name);
         const pinyin::Reading reading = pinyin::of(name);
         QStringList stations;
         for (const QString& s : city.stations)
-            stations << oneField(s).replace(u' ', QChar(0x3000));
-        text += QStringLiteral("#city\t") + name + u'\t' + reading.full + u'\t' + reading.initials +
-                u'\t' + QString::number(std::max(city.trains, 0)) + u'\t' + stations.join(u' ') +
-                u'\n';
+            stations << oneField(s).replace(cityStationSeparator, QChar(0x3000));
+        text += cityLine.toString() + separator + name + separator + reading.full + separator +
+                reading.initials + separator + QString::number(std::max(city.trains, 0)) +
+                separator + stations.join(cityStationSeparator) + lineEnd;
     }
     for (const auto& [key, entry] : byName) {
         const pinyin::Reading reading = entry.latin.trimmed().isEmpty()
                                             ? pinyin::of(entry.name)
                                             : pinyin::fromTranslation(entry.name, entry.latin);
-        text += entry.name + u'\t' + reading.full + u'\t' + reading.initials + u'\t' +
-                QString::number(std::max(entry.trains, 0)) + u'\n';
+        text += entry.name + separator + reading.full + separator + reading.initials + separator +
+                QString::number(std::max(entry.trains, 0)) + lineEnd;
     }
     return pages::toGb(text);
 }

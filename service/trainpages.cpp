@@ -5,8 +5,7 @@
 namespace fares {
 
 bool sellsSeatClasses(const Train& train) {
-    const QChar kind = train.number.isEmpty() ? QChar() : train.number.front().toUpper();
-    return kind == u'G' || kind == u'D' || kind == u'C';
+    return contract::isMultipleUnit(train.number);
 }
 
 QString fare(int km, int factorTenths) {
@@ -76,15 +75,6 @@ QString route(const Train& train) {
            escapeHtml(train.stops.last().station);
 }
 
-QByteArray document(const QString& title, const QString& css, const QString& body) {
-    return toGb(QStringLiteral("<!DOCTYPE html>\n<html><head>"
-                               "<meta http-equiv=\"Content-Type\" "
-                               "content=\"text/html; charset=gb2312\"><title>") +
-                escapeHtml(title) + QStringLiteral("</title>\n<style>") + css +
-                QStringLiteral("</style></head>\n<body>\n") + body +
-                QStringLiteral("</body></html>\n"));
-}
-
 QString td(const QString& attributes, const QString& text) {
     return QStringLiteral("<td%1>%2</td>").arg(attributes, text);
 }
@@ -124,8 +114,8 @@ QString fareHeader(const Train& train, const fares::Cells& whole) {
     const TrainStop& last = train.stops.last();
     const QString cs3 = QStringLiteral(" colspan=\"3\"");
     const QString cs4 = QStringLiteral(" colspan=\"4\"");
-    QString h = QStringLiteral("<table class=\"head\">\n<tr><td rowspan=\"5\" class=\"vt\">"
-                               "详<br>细<br>情<br>况</td>");
+    QString h = QStringLiteral("<table class=\"head\">\n<tr><td rowspan=\"5\" class=\"vt\">") +
+                contract::train::fareTitle.toString() + QStringLiteral("</td>");
     // #e2e2e2 1, #ffffff 1, #e2e2e2 2, #ffffff 2; center 1 on the fare block's title;
     // #e2e2e2 3.
     h += gray(QStringLiteral("车次"), QStringLiteral(" class=\"cap\"")) +
@@ -218,12 +208,12 @@ QByteArray trainFramePage(const Train& train, QDate day) {
     // The client takes the frame's address from between "<iframe src=" and " name=", after
     // the first "Img/Tab_Mid.gif" and before "Img/Tab_Bottom.gif".
     const QString body =
-        QStringLiteral(
-            "<h3>%1 次列车（%2） %3%4</h3>\n<div><img src=\"Img/Tab_Mid.gif\" alt=\"\">\n"
-            "<iframe src=\"show_train.asp?cc=%1\" name=\"detail\" width=\"100%\" "
-            "height=\"420\" frameborder=\"0\"></iframe>\n"
-            "<img src=\"Img/Tab_Bottom.gif\" alt=\"\"></div>\n")
+        QStringLiteral("<h3>%1 次列车（%2） %3%7</h3>\n<div><img src=\"%4\" alt=\"\">\n"
+                       "<iframe src=\"%5%1\" name=\"detail\" width=\"100%\" "
+                       "height=\"420\" frameborder=\"0\"></iframe>\n"
+                       "<img src=\"%6\" alt=\"\"></div>\n")
             .arg(escapeHtml(train.number), escapeHtml(train.trainClass), route(train),
+                 contract::train::detailsStart, contract::stopsPage, contract::train::detailsEnd,
                  dayNote(day));
     return document(train.number + QStringLiteral(" 次列车"), stopsCss, body);
 }

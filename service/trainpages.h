@@ -2,6 +2,8 @@
 
 #include "timetable.h"
 
+#include "contract/pagecontract.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QString>
@@ -12,8 +14,8 @@
 // and client/engine/fare.cpp.
 namespace pages {
 
-inline const QString missingParametersPhrase = QStringLiteral("参数丢失");
-inline const QString noFarePhrase = QStringLiteral("信息目前暂不存在。");
+inline const QString missingParametersPhrase = contract::missingParameters.toString();
+inline const QString noFarePhrase = contract::noFare.toString();
 
 // The stop page for the embedded browser ("show_train.asp?cc=").
 // `day`, when valid, is named in the heading: the day the stops are of.

@@ -1,11 +1,13 @@
 #include "address.h"
 
+#include "contract/pagecontract.h"
+
 #include <QStringEncoder>
 
 namespace {
 
 QByteArray gb18030(QStringView text) {
-    QStringEncoder encoder("GB18030");
+    QStringEncoder encoder(contract::encoding);
     return encoder.encode(text);
 }
 
@@ -27,10 +29,6 @@ QByteArray encodeRelativePath(const QString& path) {
             out.append('%').append(hex[byte >> 4]).append(hex[byte & 0xF]);
     }
     return out;
-}
-
-QByteArray encodeBase(const QString& base) {
-    return encodeRelativePath(base);
 }
 
 QUrl toUrl(const QByteArray& encoded) {

@@ -10,13 +10,11 @@
 // trailing blank included).
 QByteArray encodeFieldText(const QString& text);
 
-// Relative paths taken from pages (detail links, transfer legs) stand as they are, except that
+// Service bases and relative paths taken from pages (detail links, transfer legs) stand as they
+// are (already-encoded parts kept), except that
 // blanks and characters outside printable ASCII are percent-encoded as GB18030 bytes, as a
 // browser does for a GB2312 page.
 QByteArray encodeRelativePath(const QString& path);
-
-// The base as the bytes of an address (already-encoded parts kept).
-QByteArray encodeBase(const QString& base);
 
 // The address of `encoded` bytes; its text form, for reports, is QString::fromLatin1(encoded).
 QUrl toUrl(const QByteArray& encoded);

@@ -2,6 +2,8 @@
 
 #include "release/profile.h"
 
+#include "contract/pagecontract.h"
+
 #include <QCommandLineParser>
 
 namespace {
@@ -15,7 +17,7 @@ QString overridden(const QString& iniPath, const char* key, const QString& built
 } // namespace
 
 ServiceAddresses builtInAddresses() {
-    const QString root = QStringLiteral("http://127.0.0.1:%1/").arg(kBundledServicePort);
+    const QString root = QStringLiteral("http://127.0.0.1:%1/").arg(contract::defaultPort);
     return {
         root,
         root + QStringLiteral("fare/"),

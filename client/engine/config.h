@@ -14,8 +14,6 @@ struct ServiceAddresses {
     QString portal;    // the publisher's portal page
 };
 
-inline constexpr quint16 kBundledServicePort = 18730;
-
 ServiceAddresses builtInAddresses();
 
 // The built-in addresses with those of the [services] section of `iniPath` laid over them.

@@ -23,5 +23,4 @@ struct DetailPageOutcome {
 };
 DetailPageOutcome judgeDetailPage(const QString& timetableBase, QStringView buffer);
 
-inline constexpr QStringView kMissingParameters = u"参数丢失";
 inline constexpr QStringView kMissingParametersMessage = u"参数丢失。";

@@ -4,6 +4,8 @@
 #include "markers.h"
 #include "module1.h"
 
+#include "contract/pagecontract.h"
+
 namespace {
 
 // One header value: piece `piece` of the header text at `marker`, up to the cell's end.
@@ -20,7 +22,7 @@ constexpr LabelCut kLabelCuts[kFareLabels] = {
 };
 
 constexpr QStringView kCellEnd = u"</td>";
-constexpr QStringView kAlignCenter = u"align=center>";
+constexpr QStringView kAlignCenter = contract::rows::centred;
 
 QString stripped(QStringView text) {
     QString s = text.toString();
@@ -31,18 +33,18 @@ QString stripped(QStringView text) {
 } // namespace
 
 QByteArray fareAddress(const QString& fareBase, const QString& trainNumber) {
-    return encodeBase(fareBase) + "chaxun/resultc.asp?txtcheci=" + encodeFieldText(trainNumber);
+    return encodeRelativePath(fareBase) + contract::fareQuery + encodeFieldText(trainNumber);
 }
 
 FarePageOutcome judgeFarePage(QStringView buffer) {
-    if (markers::contains(buffer, kNoFarePhrase))
+    if (markers::contains(buffer, contract::noFare.chopped(1)))
         return {kNoFareMessage.toString(), buffer.toString()};
     // Without the title the cut fails as a whole and the page is kept entire: a footer's
     // "<div align=center>" must not drop the rows after it.
-    const auto details = markers::piece(buffer, u"详<br>细<br>情<br>况", 1);
+    const auto details = markers::piece(buffer, contract::train::fareTitle, 1);
     if (!details)
         return {{}, buffer.toString()};
-    return {{}, markers::upTo(*details, u"<div align=center>").toString()};
+    return {{}, markers::upTo(*details, contract::train::fareEnd).toString()};
 }
 
 FareTable scrapeFareTable(QStringView buffer) {
@@ -58,7 +60,7 @@ FareTable scrapeFareTable(QStringView buffer) {
     for (qsizetype r = 6; r < pieces.size() - 1; ++r) {
         const QStringView row = pieces[r];
         QStringList cells{QString::number(table.rows.size() + 1),
-                          markers::cut(row, u"height=18>", 1, kCellEnd).toString(),
+                          markers::cut(row, contract::train::stopNumber, 1, kCellEnd).toString(),
                           stripped(markers::cut(row, kAlignCenter, 2, kCellEnd))};
         for (int k = 4; k <= 11; ++k)
             cells << markers::cut(row, kAlignCenter, k, kCellEnd).toString();

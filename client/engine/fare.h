@@ -31,5 +31,4 @@ FareTable scrapeFareTable(QStringView buffer);
 // Headers of the fare window's list, left to right.
 const QStringList& fareColumnHeaders();
 
-inline constexpr QStringView kNoFarePhrase = u"信息目前暂不存在";
 inline constexpr QStringView kNoFareMessage = u"信息目前暂不存在。";

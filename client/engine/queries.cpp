@@ -3,6 +3,8 @@
 #include "address.h"
 #include "markers.h"
 
+#include "contract/pagecontract.h"
+
 namespace {
 
 // Per query: the list it fills and the error phrases looked for, in order; the first one the
@@ -14,11 +16,12 @@ struct PageRules {
 };
 
 const PageRules& rulesFor(QueryKind kind) {
-    static const PageRules train{TrainList::ListView1, {kNoSuchTrain}, false};
-    static const PageRules between{
-        TrainList::ListView2, {kNoDeparture, kNoArrival, kNoSuchTrain}, true};
+    static const PageRules train{TrainList::ListView1, {contract::noTrain}, false};
+    static const PageRules between{TrainList::ListView2,
+                                   {contract::noDeparture, contract::noArrival, contract::noTrain},
+                                   true};
     static const PageRules station{TrainList::ListView3, {}, false};
-    static const PageRules leg{TrainList::ListView2, {kNoSuchTrain}, false};
+    static const PageRules leg{TrainList::ListView2, {contract::noTrain}, false};
     switch (kind) {
     case QueryKind::Train:
         return train;
@@ -63,8 +66,8 @@ QueryPlan planTrainQuery(const QString& timetableBase, const QString& trainNumbe
         return refuse(QueryKind::Train, kEmptyTrainNumber);
     return {QueryKind::Train,
             {},
-            encodeBase(timetableBase) +
-                "show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=" + encodeFieldText(trainNumber)};
+            encodeRelativePath(timetableBase) + contract::listQuery +
+                QByteArray("CC&FZ=&DZ=&CZ=&CC=") + encodeFieldText(trainNumber)};
 }
 
 QueryPlan planStationQuery(const QString& timetableBase, const QString& from, const QString& to,
@@ -74,8 +77,8 @@ QueryPlan planStationQuery(const QString& timetableBase, const QString& from, co
             return refuse(QueryKind::Station, kEmptyStation);
         return {QueryKind::Station,
                 {},
-                encodeBase(timetableBase) +
-                    "show_findresult.asp?CX_Type=CZ&FZ=&DZ=&CC=&CZ=" + encodeFieldText(from)};
+                encodeRelativePath(timetableBase) + contract::listQuery +
+                    QByteArray("CZ&FZ=&DZ=&CC=&CZ=") + encodeFieldText(from)};
     }
     if (from.isEmpty())
         return refuse(QueryKind::Between, kEmptyDeparture);
@@ -83,14 +86,14 @@ QueryPlan planStationQuery(const QString& timetableBase, const QString& from, co
         return refuse(QueryKind::Between, kEmptyArrival);
     return {QueryKind::Between,
             {},
-            encodeBase(timetableBase) + "show_findresult.asp?CX_Type=ZZ&FZ=" +
+            encodeRelativePath(timetableBase) + contract::listQuery + QByteArray("ZZ&FZ=") +
                 encodeFieldText(from) + "&DZ=" + encodeFieldText(to) + "&CC=&CZ="};
 }
 
 QueryPlan planLegQuery(const QString& timetableBase, const QString& legPath) {
     if (legPath.isEmpty())
         return refuse(QueryKind::Leg, kEmptyLegPath);
-    return {QueryKind::Leg, {}, encodeBase(timetableBase) + encodeRelativePath(legPath)};
+    return {QueryKind::Leg, {}, encodeRelativePath(timetableBase) + encodeRelativePath(legPath)};
 }
 
 PageOutcome judgePage(QueryKind kind, QStringView buffer) {
@@ -99,7 +102,7 @@ PageOutcome judgePage(QueryKind kind, QStringView buffer) {
         if (markers::contains(buffer, phrase))
             return {PageOutcome::ShowMessage, phrase.toString(), rules.list};
     }
-    if (rules.offersTransfer && markers::contains(buffer, kTransferPhrase))
+    if (rules.offersTransfer && markers::contains(buffer, contract::transferOffer))
         return {PageOutcome::Transfer, {}, rules.list};
     return {PageOutcome::Scrape, {}, rules.list};
 }

@@ -43,10 +43,6 @@ struct PageOutcome {
 PageOutcome judgePage(QueryKind kind, QStringView buffer);
 
 // Texts of the queries.
-inline constexpr QStringView kNoSuchTrain = u"不存在所查询的车次信息。";
-inline constexpr QStringView kNoDeparture = u"发站不存在。";
-inline constexpr QStringView kNoArrival = u"到站不存在。";
-inline constexpr QStringView kTransferPhrase = u"请选择中转站";
 inline constexpr QStringView kEmptyTrainNumber = u"请输入车次名称！车次名称不能为空。";
 inline constexpr QStringView kEmptyDeparture = u"【发站】内容不能为空。";
 inline constexpr QStringView kEmptyArrival = u"【到站】内容不能为空。";

@@ -2,33 +2,23 @@
 
 #include "rowsort.h"
 
-#include <algorithm>
+#include "contract/pagecontract.h"
 
 namespace {
 
 constexpr int kNumberColumn = 1;
 constexpr int kDepartureColumn = 6;
-// The first letters of the numbers, in the order of TrainClass; any other is TrainClass::Other.
-constexpr QStringView kClassLetters = u"GCDZTK";
 
 } // namespace
 
 TrainClass trainClassOf(QStringView number) {
-    const QStringView trimmed = number.trimmed();
-    if (trimmed.isEmpty())
-        return TrainClass::Other;
-    const qsizetype at = kClassLetters.indexOf(trimmed.front().toUpper());
-    return at < 0 ? TrainClass::Other : TrainClass(at);
+    const QChar letter = contract::classLetter(number);
+    return letter.isNull() ? TrainClass::Other : TrainClass(contract::classLetters.indexOf(letter));
 }
 
 QString trainClassLabel(TrainClass trainClass) {
     return trainClass == TrainClass::Other ? QStringLiteral("其他")
-                                           : QString(kClassLetters[int(trainClass)]);
-}
-
-bool RowFilter::isOpen() const {
-    return timeWindowIsOpen() &&
-           std::all_of(classes.begin(), classes.end(), [](bool b) { return b; });
+                                           : QString(contract::classLetters[int(trainClass)]);
 }
 
 bool RowFilter::accepts(const QStringList& row) const {

@@ -6,8 +6,8 @@
 
 #include <array>
 
-// Train classes by the first letter of the number; everything else (digits only, other
-// letters) is Other.
+// Train classes by the class letter of the number (contract::classLetter); numbers without
+// one are Other.
 enum class TrainClass { G, C, D, Z, T, K, Other };
 inline constexpr int kTrainClassCount = 7;
 
@@ -24,7 +24,6 @@ struct RowFilter {
 
     static constexpr int kLastMinute = 24 * 60 - 1;
 
-    bool isOpen() const;
     bool timeWindowIsOpen() const { return fromMinute == 0 && toMinute == kLastMinute; }
     void allow(TrainClass trainClass, bool allowed) { classes[int(trainClass)] = allowed; }
 

@@ -2,6 +2,8 @@
 
 #include "module1.h"
 
+#include "contract/pagecontract.h"
+
 #include <algorithm>
 
 namespace {
@@ -15,30 +17,32 @@ bool isLowerLatin(QStringView text) {
 QList<Station> parseStationList(const QByteArray& bytes) {
     QList<Station> stations;
     const QString text = Module1::DecodeBytes(bytes, QStringLiteral("gb2312"));
-    for (QStringView line : QStringView(text).split(u'\n')) {
+    using namespace contract::stations;
+    for (QStringView line : QStringView(text).split(lineEnd)) {
         if (line.endsWith(u'\r'))
             line.chop(1);
-        const bool city = line.startsWith(u"#city\t");
+        const bool city =
+            line.startsWith(cityLine) && line.mid(cityLine.size()).startsWith(separator);
         if (city)
-            line = line.mid(6);
-        else if (line.isEmpty() || line.startsWith(u'#'))
+            line = line.mid(cityLine.size() + 1);
+        else if (line.isEmpty() || line.startsWith(comment))
             continue;
-        const QList<QStringView> fields = line.split(u'\t');
-        if (fields.size() != (city ? 5 : 4) || fields[0].isEmpty())
+        const QList<QStringView> fields = line.split(separator);
+        if (fields.size() != (city ? FieldCount + 1 : FieldCount) || fields[Name].isEmpty())
             continue;
         bool ok = false;
-        const int trains = fields[3].toInt(&ok);
-        if (!ok || trains < 0 || !isLowerLatin(fields[1]) || !isLowerLatin(fields[2]))
+        const int trains = fields[Trains].toInt(&ok);
+        if (!ok || trains < 0 || !isLowerLatin(fields[Pinyin]) || !isLowerLatin(fields[Initials]))
             continue;
         QStringList members;
         if (city) {
-            for (QStringView m : fields[4].split(u' ', Qt::SkipEmptyParts))
+            for (QStringView m : fields[FieldCount].split(cityStationSeparator, Qt::SkipEmptyParts))
                 members << m.toString();
             if (members.size() < 2)
                 continue;
         }
-        stations.append(
-            {fields[0].toString(), fields[1].toString(), fields[2].toString(), trains, members});
+        stations.append({fields[Name].toString(), fields[Pinyin].toString(),
+                         fields[Initials].toString(), trains, members});
     }
     return stations;
 }

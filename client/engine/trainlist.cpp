@@ -3,6 +3,8 @@
 #include "markers.h"
 #include "module1.h"
 
+#include "contract/pagecontract.h"
+
 namespace {
 
 // The points in which the three list scrapers differ; everything else is shared.
@@ -15,8 +17,10 @@ struct ListRules {
 };
 
 const ListRules& rulesFor(TrainList list) {
-    static const ListRules trainRules{markers::Marker(u"width=75"), false, 4, 9, u"show_"};
-    static const ListRules stationRules{markers::Marker(u"<td width=75"), true, 0, 4, u""};
+    static const ListRules trainRules{markers::Marker(contract::rows::trainRow), false, 4, 9,
+                                      contract::displayPage};
+    static const ListRules stationRules{markers::Marker(contract::rows::stationRow), true, 0, 4,
+                                        u""};
     return list == TrainList::ListView1 ? trainRules : stationRules;
 }
 
@@ -24,13 +28,13 @@ constexpr QStringView kCellEnd = u"</td>";
 
 // The markers every row is cut at, prepared once.
 struct RowMarkers {
-    markers::Marker train{u"<span class=blue1>"};
+    markers::Marker train{contract::rows::number};
     markers::Marker link{u"href="};
-    markers::Marker origin{u"align=absbottom />"};
-    markers::Marker terminus{u"align=absmiddle />"};
-    markers::Marker trainClass{u"class=bt>"};
-    markers::Marker centred{u"align=center>"};
-    markers::Marker strong{u"<strong>"};
+    markers::Marker origin{contract::rows::origin};
+    markers::Marker terminus{contract::rows::terminus};
+    markers::Marker trainClass{contract::rows::trainClass};
+    markers::Marker centred{contract::rows::centred};
+    markers::Marker strong{contract::rows::time};
 };
 
 const RowMarkers& rowMarkers() {
@@ -84,8 +88,8 @@ TrainListResult scrapeTrainList(QStringView page, TrainList list) {
         const QStringView origin = markers::cut(row, m.origin, 1, kCellEnd);
         const QStringView terminus = markers::cut(row, m.terminus, 1, kCellEnd);
 
-        if (rules.filterRows &&
-            (train.isEmpty() || terminus.isEmpty() || origin.isEmpty() || origin == u"始发站"))
+        if (rules.filterRows && (train.isEmpty() || terminus.isEmpty() || origin.isEmpty() ||
+                                 origin == contract::rows::headerOrigin))
             continue;
 
         const markers::Pieces centred(row, m.centred);

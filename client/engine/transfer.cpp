@@ -3,9 +3,11 @@
 #include "markers.h"
 #include "queries.h"
 
+#include "contract/pagecontract.h"
+
 TransferList scrapeTransferList(QStringView buffer) {
     TransferList list;
-    const auto offered = markers::piece(buffer, kTransferPhrase, 1);
+    const auto offered = markers::piece(buffer, contract::transferOffer, 1);
     list.buffer = (offered ? *offered : buffer).toString();
 
     const QStringView text = list.buffer;
@@ -20,8 +22,8 @@ TransferList scrapeTransferList(QStringView buffer) {
         if (const auto href = markers::piece(anchor, u"href='", 1)) {
             const QStringView link = markers::upTo(*href, u"'>");
             entry.path = markers::upTo(link, u"&dz=").toString();
-            entry.path.replace(QStringLiteral("zzz.asp?zzz="),
-                               QStringLiteral("show_findresult.asp?CX_Type=ZZ&DZ="));
+            entry.path.replace(contract::transferLink.toString(),
+                               QLatin1String(contract::listQuery) + QStringLiteral("ZZ&DZ="));
         }
         if (const auto name = markers::piece(anchor, u"'>", 1))
             entry.city = markers::upTo(*name, u"</a>").toString();

@@ -20,6 +20,8 @@
 #include "twips.h"
 #include "updatecheck.h"
 
+#include "contract/pagecontract.h"
+
 #include <QApplication>
 #include <QDateEdit>
 #include <QCloseEvent>
@@ -189,7 +191,7 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
     : QWidget(parent)
     , endProgram([] { QCoreApplication::exit(0); }) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Quillon查询系统   正式版3.0"));
+    setWindowTitle(QStringLiteral("Quillon查询系统   正式版") + contract::version.toString());
     setWindowIcon(QIcon(QStringLiteral(":/icon.svg")));
     resize(px(kDesignWidth), px(kDesignHeight));
     buildControls();

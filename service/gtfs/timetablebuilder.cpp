@@ -2,6 +2,8 @@
 
 #include "calendar.h"
 
+#include "contract/pagecontract.h"
+
 #include <QHash>
 #include <QtMath>
 
@@ -23,16 +25,14 @@ double kilometresBetween(const Stop& a, const Stop& b) {
     return 2 * earthRadiusKm * std::asin(std::min(1.0, std::sqrt(h)));
 }
 
-// Classes of Chinese train numbers: a letter, then digits.
+// Classes of Chinese train numbers by their class letter.
 QString letterClass(const QString& number) {
     static const QHash<QChar, QString> classes{
         {u'G', QStringLiteral("高速动车")}, {u'C', QStringLiteral("城际")},
         {u'D', QStringLiteral("动车组")},   {u'Z', QStringLiteral("直达特快")},
         {u'T', QStringLiteral("特快")},     {u'K', QStringLiteral("快速")},
     };
-    if (number.size() < 2 || !number[1].isDigit())
-        return {};
-    return classes.value(number[0].toUpper());
+    return classes.value(contract::classLetter(number));
 }
 
 QString routeTypeClass(int type) {

@@ -3,6 +3,8 @@
 #include "rowsort.h"
 #include "stationindex.h"
 
+#include "contract/pagecontract.h"
+
 #include <QTest>
 
 namespace {
@@ -40,6 +42,8 @@ private Q_SLOTS:
     void sortsByValue();
     void filtersByClassAndDeparture_data();
     void filtersByClassAndDeparture();
+    void classLetterNeedsADigitAfterIt_data();
+    void classLetterNeedsADigitAfterIt();
     void copiesSeenColumnsWithHeader();
     void writesCsvForSpreadsheets();
 };
@@ -126,6 +130,35 @@ void ResultRowsTest::filtersByClassAndDeparture() {
     filter.fromMinute = from;
     filter.toMinute = to;
     QCOMPARE(filter.accepts(row(QStringLiteral("1"), train, departs)), shown);
+}
+
+void ResultRowsTest::classLetterNeedsADigitAfterIt_data() {
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("filterLabel");
+    QTest::addColumn<bool>("multipleUnit"); // sells first and second class on the fare page
+    QTest::newRow("high speed") << "G12"
+                                << "G" << true;
+    QTest::newRow("lower case, blanks") << " c1 "
+                                        << "C" << true;
+    QTest::newRow("express") << "K7"
+                             << "K" << false;
+    // A feed's trip named by a word is not a train class; the service names it by route type.
+    QTest::newRow("word") << "Tram"
+                          << "其他" << false;
+    QTest::newRow("letter alone") << "D"
+                                  << "其他" << false;
+    QTest::newRow("digits only") << "1461"
+                                 << "其他" << false;
+    QTest::newRow("other letter") << "Y501"
+                                  << "其他" << false;
+}
+
+void ResultRowsTest::classLetterNeedsADigitAfterIt() {
+    QFETCH(QString, number);
+    QFETCH(QString, filterLabel);
+    QFETCH(bool, multipleUnit);
+    QCOMPARE(trainClassLabel(trainClassOf(number)), filterLabel);
+    QCOMPARE(contract::isMultipleUnit(number), multipleUnit);
 }
 
 void ResultRowsTest::copiesSeenColumnsWithHeader() {

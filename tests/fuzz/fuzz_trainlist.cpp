@@ -5,6 +5,8 @@
 #include "trainlist.h"
 #include "transfer.h"
 
+#include "contract/pagecontract.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -52,8 +54,8 @@ void checkTrainList(QStringView page, TrainList list) {
 
 void checkTransferList(QStringView page) {
     const TransferList transfers = scrapeTransferList(page);
-    if (page.contains(kTransferPhrase))
-        check(page.contains(kTransferPhrase.toString() + transfers.buffer),
+    if (page.contains(contract::transferOffer))
+        check(page.contains(contract::transferOffer.toString() + transfers.buffer),
               "the transfer buffer does not follow the transfer phrase");
     else
         check(transfers.buffer == page, "a page without the phrase was cut");
@@ -69,7 +71,7 @@ void checkOutcomes(QStringView page) {
             check(!outcome.message.isEmpty() && page.contains(outcome.message),
                   "an error message that the page does not hold");
         if (outcome.action == PageOutcome::Transfer)
-            check(page.contains(kTransferPhrase), "a transfer without the transfer phrase");
+            check(page.contains(contract::transferOffer), "a transfer without the transfer phrase");
     }
 }
 
