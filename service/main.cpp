@@ -1,3 +1,4 @@
+#include "contract/pagecontract.h"
 #include "gtfs/gtfssource.h"
 #include "release/releasesignature.h"
 #include "server.h"
@@ -38,7 +39,7 @@ bool signRelease(Release& release, const QCommandLineParser& parser, QString* er
 // What the command line asks for.
 struct Options {
     QString host;
-    int port = defaultPort;
+    int port = contract::defaultPort;
     QString source; // "sample" or "gtfs"
     QString gtfsPath;
     QDate pinnedDay; // invalid: today, at each request
