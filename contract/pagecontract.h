@@ -70,6 +70,12 @@ inline constexpr QChar comment = u'#';
 inline constexpr QChar separator = u'\t';
 inline constexpr QChar lineEnd = u'\n';
 enum Field { Name, Pinyin, Initials, Trains, FieldCount };
+// The header line's field naming the days the service answers: "dates YYYYMMDD YYYYMMDD".
+inline constexpr QStringView datesField = u"dates ";
+// A city of several stations: "#city", the four fields of a station, then its stations
+// separated by blanks; readers that skip comment lines never see it.
+inline constexpr QStringView cityLine = u"#city";
+inline constexpr QChar cityStationSeparator = u' ';
 } // namespace stations
 
 // The class letters of train numbers, in the order of the client's filter row. A number has a

@@ -1,3 +1,4 @@
+#include "contract/pagecontract.h"
 #include "gtfs/gtfssource.h"
 #include "live/livesource.h"
 #include "release/releasesignature.h"

@@ -143,7 +143,8 @@ QByteArray detailAnswer(source::TimetableSource& src, QDate day, const QString& 
                                   pages::missingParametersPhrase +
                                       QStringLiteral("：没有车次 %1。").arg(number),
                                   answer.failure.reason);
-    return framed ? pages::trainFramePage(*answer.value) : pages::trainStopsPage(*answer.value);
+    return framed ? pages::trainFramePage(*answer.value, day)
+                  : pages::trainStopsPage(*answer.value, day);
 }
 
 QByteArray fareAnswer(source::TimetableSource& src, QDate day, const QString& number) {

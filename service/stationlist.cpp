@@ -41,19 +41,18 @@ QByteArray stationListPage(const QList<StationListEntry>& entries, const QList<C
     using namespace contract::stations;
     QString text = QString(comment) + QStringLiteral(" name\tpinyin\tinitials\ttrains");
     if (first.isValid() && last.isValid())
-        text += QStringLiteral("\tdates ") + first.toString(QStringLiteral("yyyyMMdd")) + u' ' +
-                last.toString(QStringLiteral("yyyyMMdd"));
+        text += separator + datesField.toString() + first.toString(QStringLiteral("yyyyMMdd")) +
+                u' ' + last.toString(QStringLiteral("yyyyMMdd"));
     text += lineEnd;
     for (const CityEntry& city : cities) {
         const QString name = oneField(city.name);
         const pinyin::Reading reading = pinyin::of(name);
         QStringList stations;
         for (const QString& s : city.stations)
-            stations << oneField(s).replace(u' ', QChar(0x3000));
-        text += comment + QStringLiteral("city") + separator + name + separator + reading.full +
-                separator + reading.initials + separator +
-                QString::number(std::max(city.trains, 0)) + separator + stations.join(u' ') +
-                lineEnd;
+            stations << oneField(s).replace(cityStationSeparator, QChar(0x3000));
+        text += cityLine.toString() + separator + name + separator + reading.full + separator +
+                reading.initials + separator + QString::number(std::max(city.trains, 0)) +
+                separator + stations.join(cityStationSeparator) + lineEnd;
     }
     for (const auto& [key, entry] : byName) {
         const pinyin::Reading reading = entry.latin.trimmed().isEmpty()

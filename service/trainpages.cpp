@@ -66,6 +66,10 @@ StopText stopText(const Train& train, const TrainStop& stop) {
     return t;
 }
 
+QString dayNote(QDate day) {
+    return day.isValid() ? QStringLiteral(" %1").arg(day.toString(Qt::ISODate)) : QString();
+}
+
 QString route(const Train& train) {
     return escapeHtml(train.stops.first().station) + QStringLiteral("—") +
            escapeHtml(train.stops.last().station);
@@ -179,9 +183,10 @@ const QString fareCss =
 
 } // namespace
 
-QByteArray trainStopsPage(const Train& train) {
-    QString body = QStringLiteral("<h3>%1 次 %2 %3</h3>\n<table>\n<tr>")
-                       .arg(escapeHtml(train.number), escapeHtml(train.trainClass), route(train));
+QByteArray trainStopsPage(const Train& train, QDate day) {
+    QString body = QStringLiteral("<h3>%1 次 %2 %3%4</h3>\n<table>\n<tr>")
+                       .arg(escapeHtml(train.number), escapeHtml(train.trainClass), route(train),
+                            dayNote(day));
     for (const char16_t* h :
          {u"站序", u"站名", u"到达时间", u"开车时间", u"停留", u"天数", u"里程"})
         body += QStringLiteral("<th>") + QString::fromUtf16(h) + QStringLiteral("</th>");
@@ -202,16 +207,17 @@ QByteArray trainStopsPage(const Train& train) {
     return document(train.number + QStringLiteral(" 次列车时刻"), stopsCss, body);
 }
 
-QByteArray trainFramePage(const Train& train) {
+QByteArray trainFramePage(const Train& train, QDate day) {
     // The client takes the frame's address from between "<iframe src=" and " name=", after
     // the first "Img/Tab_Mid.gif" and before "Img/Tab_Bottom.gif".
     const QString body =
-        QStringLiteral("<h3>%1 次列车（%2） %3</h3>\n<div><img src=\"%4\" alt=\"\">\n"
+        QStringLiteral("<h3>%1 次列车（%2） %3%7</h3>\n<div><img src=\"%4\" alt=\"\">\n"
                        "<iframe src=\"%5%1\" name=\"detail\" width=\"100%\" "
                        "height=\"420\" frameborder=\"0\"></iframe>\n"
                        "<img src=\"%6\" alt=\"\"></div>\n")
             .arg(escapeHtml(train.number), escapeHtml(train.trainClass), route(train),
-                 contract::train::detailsStart, contract::stopsPage, contract::train::detailsEnd);
+                 contract::train::detailsStart, contract::stopsPage, contract::train::detailsEnd,
+                 dayNote(day));
     return document(train.number + QStringLiteral(" 次列车"), stopsCss, body);
 }
 

@@ -5,6 +5,7 @@
 #include "contract/pagecontract.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QString>
 
 // The pages about one train: its stop list behind the detail links of the train lists, and
@@ -17,9 +18,10 @@ inline const QString missingParametersPhrase = contract::missingParameters.toStr
 inline const QString noFarePhrase = contract::noFare.toString();
 
 // The stop page for the embedded browser ("show_train.asp?cc=").
-QByteArray trainStopsPage(const Train& train);
+// `day`, when valid, is named in the heading: the day the stops are of.
+QByteArray trainStopsPage(const Train& train, QDate day = {});
 // The page behind a station row's link ("train.asp?cc="): the stop page in a frame.
-QByteArray trainFramePage(const Train& train);
+QByteArray trainFramePage(const Train& train, QDate day = {});
 QByteArray farePage(const Train& train);
 
 // Answers for a requested number (any case); unknown or empty numbers get the phrases above.

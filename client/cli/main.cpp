@@ -5,6 +5,7 @@
 #include "module1.h"
 #include "pagefetcher.h"
 #include "queryrunner.h"
+#include "servicedays.h"
 #include "stationindex.h"
 #include "stationsource.h"
 
@@ -20,7 +21,7 @@ enum ExitStatus { QueryRan = 0, FetchFailed = 1, UsageError = 2, MessageShown = 
 
 const char* const kUsage =
     "usage: quillon-query [--timetable-base URL] [--fare-base URL] [--format table|json] "
-    "COMMAND ARGS\n"
+    "[--date YYYYMMDD] COMMAND ARGS\n"
     "  train NUMBER        train-number query\n"
     "  between FROM TO     station-to-station query (or the transfer cities)\n"
     "  station NAME        station query\n"
@@ -28,7 +29,8 @@ const char* const kUsage =
     "  detail LINK         what the detail window opens for a row's link\n"
     "  fare NUMBER         the fare window of a train\n"
     "  between FROM TO --legs   also runs every transfer leg in the same session\n"
-    "  complete TEXT       station names for a typed prefix, initials or pinyin\n";
+    "  complete TEXT       station names for a typed prefix, initials or pinyin\n"
+    "  --date YYYYMMDD     ask for that day (default: the service's own day, today)\n";
 
 int usage(const QString& why) {
     std::fprintf(stderr, "quillon-query: %s\n%s", qPrintable(why), kUsage);
@@ -43,12 +45,19 @@ int complete(PageFetcher& fetcher, const QString& timetableBase, const QString& 
     const QList<Station> stations = parseStationList(bytes);
     if (error.isEmpty() && stations.isEmpty())
         error = QStringLiteral("no station list at %1").arg(url.toString());
-    const QStringList names = StationIndex(stations).complete(typed);
+    const StationIndex index(stations);
+    QStringList names;
+    for (const QString& name : index.complete(typed))
+        names << index.label(name);
     const QByteArray out =
         json ? formatCompletionJson(names, error) : formatCompletionTable(names, error);
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     std::fflush(stdout);
     return error.isEmpty() ? QueryRan : FetchFailed;
+}
+
+void printNotice(const QString& text) {
+    std::fprintf(stderr, "quillon-query: %s\n", qPrintable(text));
 }
 
 } // namespace
@@ -65,7 +74,9 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("this text"));
     addServiceOptions(parser, {QStringLiteral("timetable"), QStringLiteral("fare")});
-    parser.addOptions({formatOption, legsOption, helpOption});
+    const QCommandLineOption dateOption(
+        QStringLiteral("date"), QStringLiteral("the day to ask for"), QStringLiteral("YYYYMMDD"));
+    parser.addOptions({formatOption, legsOption, helpOption, dateOption});
     if (!parser.parse(app.arguments()))
         return usage(parser.errorText());
     if (parser.isSet(helpOption)) {
@@ -78,14 +89,28 @@ int main(int argc, char* argv[]) {
         return usage(QStringLiteral("unknown format \"%1\"").arg(format));
 
     const StartupValues startup = readStartupValues(QCoreApplication::applicationDirPath());
-    const ServiceAddresses services =
-        applyServiceOptions(loadServiceAddresses(startup.iniPath), parser);
+    ServiceAddresses services = applyServiceOptions(loadServiceAddresses(startup.iniPath), parser);
     FetchPolicy::setPageDeadline(FetchPolicy::readPageDeadline(startup.iniPath));
+    PageFetcher& fetcher = PageFetcher::shared();
+    if (parser.isSet(dateOption)) {
+        const QDate day = QDate::fromString(parser.value(dateOption), QStringLiteral("yyyyMMdd"));
+        if (!day.isValid())
+            return usage(QStringLiteral("bad date \"%1\" (expected YYYYMMDD)")
+                             .arg(parser.value(dateOption)));
+        // Whether the service takes a day, from the header of its station list.
+        QString ignored;
+        const QByteArray list = fetcher.fetchBytes(stationListUrl(services.timetable), &ignored);
+        const DayBases bases = basesForDay(services.timetable, services.fare, day,
+                                           QDate::currentDate(), parseServiceDays(list));
+        if (!bases.notice.isEmpty())
+            printNotice(bases.notice);
+        services.timetable = bases.timetable;
+        services.fare = bases.fare;
+    }
 
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
     const bool legs = parser.isSet(legsOption);
-    PageFetcher& fetcher = PageFetcher::shared();
     if (command == u"complete" && args.size() == 2 && !legs)
         return complete(fetcher, services.timetable, args[1], format == u"json");
     std::optional<QueryReport> report;
@@ -125,6 +150,8 @@ int main(int argc, char* argv[]) {
         format == u"json" ? formatJson(*report, legResults) : formatTable(*report, legResults);
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     std::fflush(stdout);
+    if (report->notice)
+        printNotice(*report->notice);
 
     if (report->error)
         return FetchFailed;

@@ -5,8 +5,14 @@
 #include "fare.h"
 #include "module1.h"
 #include "pagefetcher.h"
+#include "servicedays.h"
 
 namespace {
+
+void noteReason(QueryReport& report, QStringView page) {
+    if (QString reason = cutReason(page); !reason.isEmpty())
+        report.notice = std::move(reason);
+}
 
 // The step every query shares: note the address, load the page, keep why it failed.
 FetchResult loadInto(QueryReport& report, PageFetcher& fetcher, const QByteArray& address) {
@@ -14,6 +20,7 @@ FetchResult loadInto(QueryReport& report, PageFetcher& fetcher, const QByteArray
     FetchResult page = loadPage(fetcher, toUrl(address));
     if (!page.ok())
         report.error = page.error;
+    noteReason(report, page.text);
     return page;
 }
 

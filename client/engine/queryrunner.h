@@ -25,6 +25,7 @@ struct QueryReport {
     std::optional<QList<TransferEntry>> transfers;
     std::optional<QString> caption;    // the transfer window's caption
     std::optional<QString> error;      // why the fetch failed
+    std::optional<QString> notice;     // why the service had no answer, in its own words
     std::optional<QString> buffer;     // the page buffer afterwards; nullopt: untouched
     std::optional<QString> navigate;   // the address the detail window opens
     std::optional<QStringList> labels; // the fare window's sixteen header values

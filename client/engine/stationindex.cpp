@@ -29,24 +29,44 @@ QList<Station> parseStationList(const QByteArray& bytes) {
     for (QStringView line : QStringView(text).split(lineEnd)) {
         if (line.endsWith(u'\r'))
             line.chop(1);
-        if (line.isEmpty() || line.startsWith(comment))
+        const bool city =
+            line.startsWith(cityLine) && line.mid(cityLine.size()).startsWith(separator);
+        if (city)
+            line = line.mid(cityLine.size() + 1);
+        else if (line.isEmpty() || line.startsWith(comment))
             continue;
         const QList<QStringView> fields = line.split(separator);
-        if (fields.size() != FieldCount || fields[Name].isEmpty())
+        if (fields.size() != (city ? FieldCount + 1 : FieldCount) || fields[Name].isEmpty())
             continue;
         bool ok = false;
         const int trains = fields[Trains].toInt(&ok);
         if (!ok || trains < 0 || !isLowerLatin(fields[Pinyin]) || !isLowerLatin(fields[Initials]))
             continue;
+        QStringList members;
+        if (city) {
+            for (QStringView m : fields[FieldCount].split(cityStationSeparator, Qt::SkipEmptyParts))
+                members << m.toString();
+            if (members.size() < 2)
+                continue;
+        }
         stations.append({fields[Name].toString(), fields[Pinyin].toString(),
-                         fields[Initials].toString(), trains});
+                         fields[Initials].toString(), trains, members});
     }
     return stations;
 }
 
 StationIndex::StationIndex(QList<Station> stations)
     : m_stations(std::move(stations)) {
+    for (const Station& s : m_stations) {
+        if (!s.cityStations.isEmpty())
+            m_cities.insert(s.name, s.cityStations);
+    }
+    // A station named like its city is asked for as the city, so only the city is offered.
+    m_stations.removeIf(
+        [this](const Station& s) { return s.cityStations.isEmpty() && m_cities.contains(s.name); });
     std::stable_sort(m_stations.begin(), m_stations.end(), [](const Station& a, const Station& b) {
+        if (a.cityStations.isEmpty() != b.cityStations.isEmpty())
+            return b.cityStations.isEmpty();
         if (a.trains != b.trains)
             return a.trains > b.trains;
         return a.name < b.name;
@@ -92,6 +112,10 @@ QStringList StationIndex::complete(QStringView typed, qsizetype limit) const {
         }
     }
     return result;
+}
+
+QString StationIndex::label(const QString& name) const {
+    return isCity(name) ? name + kWholeCity.toString() : name;
 }
 
 QString StationIndex::pinyinOf(const QString& name) const {

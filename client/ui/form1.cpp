@@ -3,6 +3,7 @@
 #include "bannerbrowser.h"
 #include "centre.h"
 #include "filterrow.h"
+#include "datecontrol.h"
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
@@ -23,6 +24,7 @@
 #include "contract/pagecontract.h"
 
 #include <QApplication>
+#include <QDateEdit>
 #include <QCloseEvent>
 #include <QHash>
 #include <QHeaderView>
@@ -263,6 +265,13 @@ void Form1::buildControls() {
     connect(SearchPJ, &QAction::triggered, this, &Form1::SearchPJ_Click);
     buildListTools();
     buildBoxes();
+    // Enter on the date asks for that day in the panel on view.
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* enter = new QShortcut(QKeySequence(key), m_date->edit(), nullptr, nullptr,
+                                    Qt::WidgetWithChildrenShortcut);
+        connect(enter, &QShortcut::activated, this,
+                [this] { Text3->isVisibleTo(this) ? SZCommand1_Click() : SZCommand2_Click(); });
+    }
     buildKeyboard();
 
     Timer2 = new QTimer(this);
@@ -500,6 +509,7 @@ bool Form1::runPlanned(const QueryPlan& plan) {
 }
 
 void Form1::showReport(const QueryReport& report) {
+    showDayStatus(report);
     if (report.message) {
         showMessage(this, *report.message);
         return;
@@ -510,6 +520,19 @@ void Form1::showReport(const QueryReport& report) {
     }
     if (report.rows)
         fillList(report.list, {*report.rows, report.error ? report.error : report.status});
+}
+
+DayBases Form1::dayBases() const {
+    return basesForDay(Program::Services.timetable, Program::Services.fare,
+                       m_date ? m_date->day() : QDate(), QDate::currentDate(), m_serviceDays);
+}
+
+void Form1::showDayStatus(const QueryReport& report) {
+    if (report.rows && report.kind != QueryKind::Fare)
+        m_listDays[int(report.list)] = m_asking;
+    const QString text = dayStatus(m_asking, report.notice.value_or(QString()));
+    m_panels[2]->setText(text);
+    m_panels[2]->setToolTip(text);
 }
 
 void Form1::fillList(TrainList list, const TrainListResult& result) {
@@ -535,15 +558,17 @@ void Form1::fillList(TrainList list, const TrainListResult& result) {
 }
 
 void Form1::SZCommand1_Click() {
-    if (runPlanned(planTrainQuery(Program::Services.timetable, Text3->text())))
+    m_asking = dayBases();
+    if (runPlanned(planTrainQuery(m_asking.timetable, Text3->text())))
         remember(QueryKind::Train);
 }
 
 void Form1::SZCommand2_Click() {
     const bool between = Text1[1]->isVisibleTo(Picture2);
     settleStationBoxes();
-    if (runPlanned(planStationQuery(Program::Services.timetable, Text1[0]->text(), Text1[1]->text(),
-                                    between)))
+    m_asking = dayBases();
+    if (runPlanned(
+            planStationQuery(m_asking.timetable, Text1[0]->text(), Text1[1]->text(), between)))
         remember(between ? QueryKind::Between : QueryKind::Station);
 }
 
@@ -554,12 +579,15 @@ void Form1::ZhongZhuan(const QList<TransferEntry>& entries, const QString& capti
 }
 
 void Form1::SearchZhongZhuan(const QString& Num) {
-    runPlanned(planLegQuery(Program::Services.timetable, Num));
+    // The leg asks for the day of the station-to-station query that offered it.
+    runPlanned(planLegQuery(
+        m_asking.timetable.isEmpty() ? Program::Services.timetable : m_asking.timetable, Num));
 }
 
 void Form1::Show2Search(const QString& Num, const QString& Title, const QString&) {
-    const auto report =
-        load([&](PageFetcher& f) { return runDetail(f, Program::Services.timetable, Num); });
+    const QString base =
+        m_asking.timetable.isEmpty() ? Program::Services.timetable : m_asking.timetable;
+    const auto report = load([&](PageFetcher& f) { return runDetail(f, base, Num); });
     if (!report)
         return;
     if (report->message) {
@@ -580,6 +608,8 @@ void Form1::listDoubleClicked(TrainList list) {
     if (selected.isEmpty())
         return;
     const QTreeWidgetItem* row = selected.first();
+    // The detail is of the list's day, whatever the date control shows now.
+    m_asking = m_listDays[int(list)];
     Show2Search(row->text(kDetailLinkColumn), row->text(1), row->text(10));
 }
 
@@ -598,8 +628,9 @@ void Form1::ListView3_DblClick() {
 void Form1::SearchPJ_Click() {
     const QList<QTreeWidgetItem*> selected = listView(listOnView())->selectedItems();
     const QString number = selected.isEmpty() ? QString() : selected.first()->text(1);
-    const auto report =
-        load([&](PageFetcher& f) { return runFare(f, Program::Services.fare, number); });
+    const DayBases& day = m_listDays[onView == ListView1 ? 0 : onView == ListView2 ? 1 : 2];
+    const QString fareBase = day.fare.isEmpty() ? Program::Services.fare : day.fare;
+    const auto report = load([&](PageFetcher& f) { return runFare(f, fareBase, number); });
     if (!report)
         return;
     if (report->message) {

@@ -3,6 +3,7 @@
 #include "localservice.h"
 #include "queryhistory.h"
 #include "queryrunner.h"
+#include "servicedays.h"
 #include "stationindex.h"
 #include "trainlist.h"
 
@@ -15,6 +16,7 @@
 #include <functional>
 
 class BundledService;
+class DateControl;
 class FilterRow;
 class Form2;
 class StationListDownload;
@@ -65,6 +67,9 @@ public:
     void useStationList(const QByteArray& bytes);
     const StationIndex& stations() const { return m_stations; }
     FilterRow* filterRow() const { return m_filterRow; }
+    DateControl* dateControl() const { return m_date; }
+    // The addresses for the day the date control shows, and what to tell the user about it.
+    DayBases dayBases() const;
     SuggestionPopup* suggestions(QLineEdit* box) const;
     QAction* exportAction() const { return m_export; }
     QAction* sourceAction() const { return m_source; }
@@ -140,6 +145,8 @@ private:
     bool runPlanned(const QueryPlan& plan);
     void listDoubleClicked(TrainList list);
     void showReport(const QueryReport& report);
+    // The day the answer is for, or why the service had none, in the third status panel.
+    void showDayStatus(const QueryReport& report);
     void fillList(TrainList list, const TrainListResult& result);
     void ZhongZhuan(const QList<TransferEntry>& entries, const QString& caption);
 
@@ -173,6 +180,10 @@ private:
     StationIndex m_stations;
     QueryHistory m_history;
     FilterRow* m_filterRow = nullptr;
+    DateControl* m_date = nullptr;
+    ServiceDays m_serviceDays;
+    DayBases m_asking;      // the day of the query being run
+    DayBases m_listDays[3]; // the day each list shows; its detail links and fares ask for it
     QList<SuggestionPopup*> m_suggestions; // Text3, Text1(0), Text1(1)
     QPointer<StationListDownload> m_download;
     QAction* m_copy = nullptr;

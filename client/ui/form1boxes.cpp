@@ -3,6 +3,7 @@
 #include "form1.h"
 
 #include "bannerbrowser.h"
+#include "datecontrol.h"
 #include "firstpaint.h"
 #include "localservice.h"
 #include "pagefetcher.h"
@@ -58,7 +59,7 @@ QList<Suggestion> Form1::suggest(QLineEdit* box, const QString& text) const {
     if (!text.isEmpty()) {
         if (box != Text3) {
             for (const QString& name : m_stations.complete(text))
-                out.append({name, {name}});
+                out.append({m_stations.label(name), {name}});
         }
         return out;
     }
@@ -114,6 +115,9 @@ void Form1::settleStationBoxes() {
 
 void Form1::useStationList(const QByteArray& bytes) {
     m_stations = StationIndex(parseStationList(bytes));
+    m_serviceDays = parseServiceDays(bytes);
+    if (m_date)
+        m_date->setServiceDays(m_serviceDays, QDate::currentDate());
 }
 
 void Form1::fetchStationList() {

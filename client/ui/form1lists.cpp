@@ -2,6 +2,7 @@
 // narrowed by the filter row, copied and exported, driven from the keyboard.
 #include "form1.h"
 
+#include "datecontrol.h"
 #include "filterrow.h"
 #include "messages.h"
 #include "resultlists.h"
@@ -88,6 +89,7 @@ bool Form1::showCutCell(QTreeWidget* view, QEvent* event) {
 void Form1::buildListTools() {
     m_filterRow = new FilterRow(this);
     connect(m_filterRow, &FilterRow::changed, this, &Form1::refilter);
+    m_date = new DateControl(this);
 
     // After "查询票价", which stays the menu's first item.
     m_copy = menu->addAction(QStringLiteral("复制"));
@@ -152,10 +154,14 @@ void Form1::placeFilterRow() {
         return;
     const QRect place = ListView1->geometry();
     const int top = px(kListTop);
+    // The day above the filter row, both above the lists.
+    const int dateHeight = m_date ? m_date->sizeHint().height() : 0;
+    if (m_date)
+        m_date->setGeometry(place.x(), top, place.width(), dateHeight);
     const int rowHeight = m_filterRow->sizeHint().height();
-    m_filterRow->setGeometry(place.x(), top, place.width(), rowHeight);
-    ListView1->setGeometry(place.x(), top + rowHeight, place.width(),
-                           std::max(0, place.height() - rowHeight));
+    m_filterRow->setGeometry(place.x(), top + dateHeight, place.width(), rowHeight);
+    ListView1->setGeometry(place.x(), top + dateHeight + rowHeight, place.width(),
+                           std::max(0, place.height() - rowHeight - dateHeight));
 }
 
 void Form1::copyRows() {

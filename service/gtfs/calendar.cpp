@@ -39,7 +39,7 @@ std::vector<bool> servicesOn(const Feed& feed, QDate day) {
     return on;
 }
 
-QString coveredDates(const Feed& feed) {
+std::pair<QDate, QDate> serviceDays(const Feed& feed) {
     int first = 0, last = 0;
     auto widen = [&](int from, int to) {
         first = first == 0 ? from : std::min(first, from);
@@ -53,8 +53,14 @@ QString coveredDates(const Feed& feed) {
     }
     if (first == 0)
         return {};
-    return QStringLiteral("%1 to %2")
-        .arg(fromNumber(first).toString(Qt::ISODate), fromNumber(last).toString(Qt::ISODate));
+    return {fromNumber(first), fromNumber(last)};
+}
+
+QString coveredDates(const Feed& feed) {
+    const auto [first, last] = serviceDays(feed);
+    if (!first.isValid())
+        return {};
+    return QStringLiteral("%1 to %2").arg(first.toString(Qt::ISODate), last.toString(Qt::ISODate));
 }
 
 } // namespace gtfs

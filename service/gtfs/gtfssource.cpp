@@ -6,25 +6,9 @@ namespace gtfs {
 
 namespace {
 
-QDate dateOf(int yyyymmdd) {
-    return QDate(yyyymmdd / 10000, yyyymmdd / 100 % 100, yyyymmdd % 100);
-}
-
 source::DayRange rangeOf(const Feed& feed) {
-    int first = 0, last = 0;
-    auto widen = [&](int from, int to) {
-        first = first == 0 ? from : std::min(first, from);
-        last = std::max(last, to);
-    };
-    for (const Service& s : feed.services) {
-        if (s.hasCalendar && s.weekdays != 0 && s.startDate <= s.endDate)
-            widen(s.startDate, s.endDate);
-        for (int d : s.added)
-            widen(d, d);
-    }
-    if (first == 0)
-        return {};
-    return {dateOf(first), dateOf(last)};
+    const auto [first, last] = serviceDays(feed);
+    return {first, last};
 }
 
 } // namespace

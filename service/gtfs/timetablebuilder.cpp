@@ -2,6 +2,8 @@
 
 #include "calendar.h"
 
+#include "contract/pagecontract.h"
+
 #include <QHash>
 #include <QtMath>
 

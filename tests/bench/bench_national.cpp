@@ -107,11 +107,6 @@ std::vector<double> timeRequests(int port, const std::vector<std::string>& paths
     return ms;
 }
 
-bool report(const char* what, bool pass, const QString& figure) {
-    std::printf("  %s  %-34s %s\n", pass ? "PASS" : "FAIL", what, qPrintable(figure));
-    return pass;
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QString>
 
 #include <algorithm>
 #include <cmath>
@@ -47,17 +48,21 @@ public:
     QString base() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_port); }
     double loadMs() const { return m_loadMs; } // from the start to the start line
     // VmHWM: the highest resident set size the process has had.
-    double peakMb() const {
+    double peakMb() const { return statusMb("VmHWM:"); }
+    // VmRSS: the resident set size now.
+    double residentMb() const { return statusMb("VmRSS:"); }
+
+private:
+    double statusMb(const QByteArray& key) const {
         QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
         if (!status.open(QIODevice::ReadOnly))
             return -1;
         for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+            if (line.startsWith(key))
+                return line.mid(key.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
         return -1;
     }
 
-private:
     QProcess m_process;
     int m_port = 0;
     double m_loadMs = 0;
@@ -68,4 +73,10 @@ inline double percentile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
     const auto rank = size_t(std::ceil(p * double(values.size())));
     return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
+}
+
+// One line of a benchmark's figures; `pass` back, so results can be and-ed.
+inline bool report(const char* what, bool pass, const QString& figure) {
+    std::printf("  %s  %-34s %s\n", pass ? "PASS" : "FAIL", what, qPrintable(figure));
+    return pass;
 }

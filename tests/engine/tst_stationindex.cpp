@@ -41,6 +41,8 @@ private Q_SLOTS:
     void showsAtMostTen();
     void settlesOnTheFirstCandidate_data();
     void settlesOnTheFirstCandidate();
+    void offersTheCityFirst_data();
+    void offersTheCityFirst();
     void cacheKeepsTheLastCopy();
 };
 
@@ -102,6 +104,33 @@ void StationIndexTest::showsAtMostTen() {
     const QStringList names = StationIndex(many).complete(u"z");
     QCOMPARE(names.size(), 10);
     QCOMPARE(names.first(), QStringLiteral("站29")); // most trains first
+}
+
+void StationIndexTest::offersTheCityFirst_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("labels");
+    // The city stands for its station of the same name, which is not offered twice.
+    QTest::newRow("initials") << "bj"
+                              << QStringList{"北京 (全部车站)", "宝鸡", "北京南", "北京西",
+                                             "北京北"};
+    QTest::newRow("name") << QStringLiteral("北京")
+                          << QStringList{"北京 (全部车站)", "北京南", "北京西", "北京北"};
+    QTest::newRow("a station of it") << "bjx" << QStringList{"北京西"};
+}
+
+void StationIndexTest::offersTheCityFirst() {
+    QFETCH(QString, typed);
+    QFETCH(QStringList, labels);
+    // Readers that skip "#" lines still read the stations.
+    const QString withCity = QString(kList).replace(
+        QStringLiteral("trains\n"),
+        QStringLiteral("trains\tdates 20261201 20261231\n#city\t北京\tbeijing\tbj\t370\t北京 "
+                       "北京北 北京南 北京西\n"));
+    const StationIndex cities(parseStationList(gb2312(withCity)));
+    QStringList shown;
+    for (const QString& name : cities.complete(typed))
+        shown << cities.label(name);
+    QCOMPARE(shown, labels);
 }
 
 void StationIndexTest::cacheKeepsTheLastCopy() {

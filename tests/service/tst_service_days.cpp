@@ -1,5 +1,5 @@
 // The service asked about days and cities through HTTP, as the client asks.
-#include "feedtext.h"
+#include "dayfeed.h"
 #include "gtfs/gtfssource.h"
 #include "pages.h"
 #include "server.h"
@@ -12,27 +12,6 @@
 #include <thread>
 
 namespace {
-
-// Weekday, weekend and daily trains in December 2026 (the 7th is a Monday, the 12th a
-// Saturday); on Friday the 25th the daily D2 and T4 are taken off and K3 added.
-const QByteArray feed =
-    "== stops.txt\nstop_id,stop_name,stop_lat,stop_lon\n"
-    "bjn,北京南,39.86,116.37\nbjx,北京西,39.89,116.32\nbj,北京,39.90,116.42\n"
-    "tj,天津,39.13,117.20\ntjx,天津西,39.16,117.16\nsjz,石家庄,38.04,114.48\n"
-    "shhq,上海虹桥,31.19,121.32\n"
-    "== routes.txt\nroute_id,route_type\nr,2\n"
-    "== calendar.txt\nservice_id,monday,tuesday,wednesday,thursday,friday,saturday,sunday,"
-    "start_date,end_date\n"
-    "wd,1,1,1,1,1,0,0,20261201,20261231\nwe,0,0,0,0,0,1,1,20261201,20261231\n"
-    "all,1,1,1,1,1,1,1,20261201,20261231\n"
-    "== calendar_dates.txt\nservice_id,date,exception_type\nall,20261225,2\nwe,20261225,1\n"
-    "== trips.txt\nroute_id,service_id,trip_id,trip_short_name\n"
-    "r,wd,g1,G1\nr,all,d2,D2\nr,we,k3,K3\nr,all,t4,T4\n"
-    "== stop_times.txt\ntrip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
-    "g1,08:00:00,08:00:00,bjn,1\ng1,08:30:00,08:32:00,tj,2\ng1,13:00:00,13:00:00,shhq,3\n"
-    "d2,09:00:00,09:00:00,bjx,1\nd2,11:00:00,11:00:00,sjz,2\n"
-    "k3,10:00:00,10:00:00,bj,1\nk3,11:40:00,11:40:00,tjx,2\n"
-    "t4,23:30:00,23:30:00,sjz,1\nt4,25:10:00,25:10:00,bjx,2\n";
 
 std::string gb(const QString& text) {
     return pages::toGb(text).toPercentEncoding().toStdString();
@@ -77,6 +56,7 @@ private slots:
     void refusesBadPrefixes_data();
     void refusesBadPrefixes();
     void stationListNamesDaysAndCities();
+    void refusesATooLargeDayWhole();
 
 private:
     QString get(const std::string& path, int* status = nullptr);
@@ -90,7 +70,7 @@ private:
 
 void TestServiceDays::initTestCase() {
     QString error;
-    const gtfs::MemorySource files = feedSource(feed);
+    const gtfs::MemorySource files = feedSource(dayFeed);
     m_source = gtfs::GtfsSource::read(files, &error);
     QVERIFY2(m_source, qPrintable(error));
     m_source->setClock([this] { return QDate::fromJulianDay(m_today); });
@@ -232,6 +212,27 @@ void TestServiceDays::stationListNamesDaysAndCities() {
     QVERIFY(lines.contains(QStringLiteral("#city\t北京\tbeijing\tbj\t3\t北京 北京西")));
     QVERIFY(lines.contains(QStringLiteral("#city\t天津\ttianjin\ttj\t1\t天津西")) == false);
     QVERIFY(lines.contains(QStringLiteral("北京西\tbeijingxi\tbjx\t2")));
+}
+
+void TestServiceDays::refusesATooLargeDayWhole() {
+    // Ten periods of a run every second for 100 hours, three stops a run: 10.8 million calls
+    // beside the five of the other trains.
+    QByteArray frequencies = "== frequencies.txt\ntrip_id,start_time,end_time,headway_secs\n";
+    for (int i = 0; i < 10; ++i)
+        frequencies += "d2,00:00:00,100:00:00,1\n";
+    QByteArray text = dayFeed;
+    text.replace("d2,11:00:00,11:00:00,sjz,2\n",
+                 "d2,10:00:00,10:00:00,tj,2\nd2,11:00:00,11:00:00,sjz,3\n");
+    QString error;
+    const gtfs::MemorySource files = feedSource(text, frequencies);
+    const std::unique_ptr<gtfs::GtfsSource> big = gtfs::GtfsSource::read(files, &error);
+    QVERIFY2(big, qPrintable(error));
+    const source::Answer<QList<TrainListRow>> answer =
+        big->trainsByNumber(QDate(2026, 12, 7), QStringLiteral("G1"));
+    QVERIFY(answer.value.isEmpty()); // not the trains that fit, nothing
+    QVERIFY2(answer.failure.reason.contains(QStringLiteral("10800005")) &&
+                 answer.failure.reason.contains(QStringLiteral("frequencies.txt 第 2 行")),
+             qPrintable(answer.failure.reason));
 }
 
 QTEST_GUILESS_MAIN(TestServiceDays)

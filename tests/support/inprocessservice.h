@@ -14,7 +14,11 @@
 class InProcessService {
 public:
     explicit InProcessService(const Timetable& data)
-        : m_server(std::make_unique<TimetableServer>(data)) {
+        : InProcessService(std::make_unique<TimetableServer>(data)) {}
+    explicit InProcessService(std::shared_ptr<source::TimetableSource> source)
+        : InProcessService(std::make_unique<TimetableServer>(std::move(source))) {}
+    explicit InProcessService(std::unique_ptr<TimetableServer> server)
+        : m_server(std::move(server)) {
         m_port = m_server->bind(QStringLiteral("127.0.0.1"), 0);
         if (m_port > 0)
             m_thread = std::thread([this] { m_server->serve(); });
