@@ -628,7 +628,7 @@ void Form1::ListView3_DblClick() {
 void Form1::SearchPJ_Click() {
     const QList<QTreeWidgetItem*> selected = listView(listOnView())->selectedItems();
     const QString number = selected.isEmpty() ? QString() : selected.first()->text(1);
-    const DayBases& day = m_listDays[onView == ListView1 ? 0 : onView == ListView2 ? 1 : 2];
+    const DayBases& day = m_listDays[int(listOnView())];
     const QString fareBase = day.fare.isEmpty() ? Program::Services.fare : day.fare;
     const auto report = load([&](PageFetcher& f) { return runFare(f, fareBase, number); });
     if (!report)
