@@ -42,6 +42,17 @@ QStringList stationNames(const Timetable& data) {
     return names;
 }
 
+// An evenly spread set of at most `most` stations: every pair of the whole sample would take
+// minutes, and a spread set still meets through trains, transfers and no way at all.
+QStringList spread(const QStringList& names, qsizetype most) {
+    if (names.size() <= most)
+        return names;
+    QStringList picked;
+    for (qsizetype i = 0; i < most; ++i)
+        picked << names[i * names.size() / most];
+    return picked;
+}
+
 // Names the client cuts pages at, as a feed may spell them; the pages show them fullwidth.
 const QByteArray markerNames =
     "== stops.txt\nstop_id,stop_name,stop_lat,stop_lon\n"
@@ -129,7 +140,7 @@ void RoundTripTest::everyStation() {
 }
 
 void RoundTripTest::everyStationPair() {
-    const QStringList stations = stationNames(*m_data);
+    const QStringList stations = spread(stationNames(*m_data), 70);
     int through = 0, transfers = 0, none = 0;
     for (const QString& from : stations) {
         for (const QString& to : stations) {
