@@ -39,7 +39,7 @@ struct Station {
     QString name, code, pinyin, initials, city;
 };
 
-// The station list script: "@bjb|北京北|VAP|beijingbei|bjb|0|0357|北京|||@…". Entries with a
+// The station list script: "@jzb|甲站北|JZQ|jiazhanbei|jzb|0|0001|甲站|||@…". Entries with a
 // malformed telecode are skipped and counted.
 struct StationList {
     QList<Station> stations;
