@@ -73,11 +73,9 @@ double timed(httplib::Client& client, const std::string& path, bool* ok) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    if (!dir.isValid())
-        return fail(QStringLiteral("no temporary folder"));
-    const QString feed = dir.filePath(QStringLiteral("feed"));
-    if (QProcess::execute(QStringLiteral(QUILLON_FEED_GENERATOR), {feed}) != 0)
-        return fail(QStringLiteral("the feed generator failed"));
+    const QString feed = makeNationalFeed(dir);
+    if (feed.isEmpty())
+        return fail(QStringLiteral("the national feed could not be made"));
 
     BenchService service;
     if (!service.start({"--gtfs", feed, "--date", kFirstDay.toString(QStringLiteral("yyyyMMdd"))}))

@@ -112,11 +112,9 @@ std::vector<double> timeRequests(int port, const std::vector<std::string>& paths
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    if (!dir.isValid())
-        return fail(QStringLiteral("no temporary folder"));
-    const QString feed = dir.filePath(QStringLiteral("feed"));
-    if (QProcess::execute(QStringLiteral(QUILLON_FEED_GENERATOR), {feed}) != 0)
-        return fail(QStringLiteral("the feed generator failed"));
+    const QString feed = makeNationalFeed(dir);
+    if (feed.isEmpty())
+        return fail(QStringLiteral("the national feed could not be made"));
     const auto queries = readQueries(feed + QStringLiteral("/bench_queries.txt"));
     for (const char* kind : {"between", "station", "train", "transfer"})
         if (queries.count(QString::fromLatin1(kind)) == 0)

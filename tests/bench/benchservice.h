@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
@@ -80,3 +81,15 @@ inline bool report(const char* what, bool pass, const QString& figure) {
     std::printf("  %s  %-34s %s\n", pass ? "PASS" : "FAIL", what, qPrintable(figure));
     return pass;
 }
+
+#ifdef QUILLON_FEED_GENERATOR
+// A national-size feed made by the generator in a folder of `dir`; empty when it failed.
+inline QString makeNationalFeed(const QTemporaryDir& dir) {
+    if (!dir.isValid())
+        return {};
+    const QString feed = dir.filePath(QStringLiteral("feed"));
+    if (QProcess::execute(QStringLiteral(QUILLON_FEED_GENERATOR), {feed}) != 0)
+        return {};
+    return feed;
+}
+#endif
