@@ -3,6 +3,7 @@
 #include "live/fetcher.h"
 #include "live/siteformat.h"
 #include "live/ttlcache.h"
+#include "contract/pagecontract.h"
 
 #include <QDir>
 #include <QFile>
@@ -356,7 +357,8 @@ struct LiveSource::Impl {
             return *hit;
         ensurePaths();
         Answer<QList<site::TicketRow>> answer;
-        for (int attempt = 0; attempt < 2; ++attempt) {
+        // The init page's path, the site's correction of it, and once more if it moved again.
+        for (int attempt = 0; attempt < 3; ++attempt) {
             QString path;
             {
                 std::lock_guard lock(stateMutex);
@@ -393,6 +395,8 @@ struct LiveSource::Impl {
                 for (QString* code : {&row.startCode, &row.endCode, &row.fromCode, &row.toCode})
                     if (parsed.names.contains(*code))
                         nameHints.put(*code, parsed.names.value(*code), trainAge);
+                // A row opened next for its stops or fares needs no train search.
+                rowHints.put(dayKey(day) + u'|' + row.code.toUpper(), row, trainAge);
             }
             tickets.put(key, answer, answer.value.isEmpty() ? emptyAge : betweenAge);
             return answer;
@@ -402,6 +406,7 @@ struct LiveSource::Impl {
     }
 
     TtlCache<QString> nameHints{20000};
+    TtlCache<site::TicketRow> rowHints{5000};
 
     QString stationName(const QString& code) {
         const QString known = nameFor(code, {});
@@ -474,20 +479,36 @@ struct LiveSource::Impl {
         return {parsed, {}};
     }
 
-    Answer<site::StopAnswer> stopsOf(QDate day, const QString& trainNo) {
-        const QString key = dayKey(day) + u'|' + trainNo;
-        if (auto hit = stopLists.get(key))
-            return {*hit, {}};
-        ensurePaths(); // the stop list wants the site's cookies too
-        const Fetched got = fetch(site::stopListUrl(trainNo, day), true);
+    Answer<site::StopAnswer> readStops(const QUrl& url) {
+        const Fetched got = fetch(url, true);
         if (!got.ok())
             return {{}, {got.reason}};
         const site::StopAnswer parsed = site::parseStopList(got.body);
         skipped += parsed.skipped;
         if (parsed.fault != site::Fault::None || (parsed.stops.isEmpty() && parsed.skipped > 0))
             return {{}, {reason::formatChanged(QStringLiteral("经停站"))}};
-        stopLists.put(key, parsed, parsed.stops.isEmpty() ? emptyAge : trainAge);
         return {parsed, {}};
+    }
+
+    // `fromCode` and `toCode`, when known, let the older interface answer where the newer
+    // one does not.
+    Answer<site::StopAnswer> stopsOf(QDate day, const QString& trainNo, const QString& fromCode,
+                                     const QString& toCode) {
+        const QString key = dayKey(day) + u'|' + trainNo;
+        if (auto hit = stopLists.get(key))
+            return {*hit, {}};
+        ensurePaths(); // the stop list wants the site's cookies too
+        Answer<site::StopAnswer> got = readStops(site::stopListUrl(trainNo, day));
+        if ((got.failure.isFailure() || got.value.stops.isEmpty()) && !fromCode.isEmpty() &&
+            !toCode.isEmpty()) {
+            Answer<site::StopAnswer> older =
+                readStops(site::stopListByEndsUrl(trainNo, fromCode, toCode, day));
+            if (!older.failure.isFailure() && !older.value.stops.isEmpty())
+                got = older;
+        }
+        if (!got.failure.isFailure())
+            stopLists.put(key, got.value, got.value.stops.isEmpty() ? emptyAge : trainAge);
+        return got;
     }
 
     static std::optional<site::SearchHit> exactHit(const site::SearchAnswer& found,
@@ -507,6 +528,7 @@ struct LiveSource::Impl {
             const site::StopRow& s = stops.stops[i];
             TrainStop stop;
             stop.station = s.station;
+            stop.km = TrainStop::unknownKm; // the site's stop lists give no distances
             const bool first = i == 0, last = i == stops.stops.size() - 1;
             if (!first && !s.arrival.isEmpty())
                 clock = stop.arrival = minutesAt(s.arrival, s.dayOffset, clock);
@@ -521,26 +543,46 @@ struct LiveSource::Impl {
     struct Found {
         site::SearchHit hit;
         site::StopAnswer stops;
+        QString seatTypes; // as the train's row gave them; empty when no row was at hand
     };
     Answer<std::optional<Found>> find(QDate day, const QString& number) {
-        const Answer<site::SearchAnswer> found = search(day, number.trimmed());
-        if (found.failure.isFailure())
-            return {{}, found.failure};
-        const std::optional<site::SearchHit> exact = exactHit(found.value, number);
-        if (!exact)
-            return {};
-        const Answer<site::StopAnswer> stops = stopsOf(day, exact->trainNo);
+        Found found;
+        QString fromCode, toCode;
+        if (const auto row = rowHints.get(dayKey(day) + u'|' + number.trimmed().toUpper())) {
+            // A train of a list on view: its row names it, its ends and its seat classes.
+            found.hit = {row->code, row->trainNo, stationName(row->startCode),
+                         stationName(row->endCode)};
+            found.seatTypes = row->seatTypes;
+            fromCode = row->fromCode;
+            toCode = row->toCode;
+        } else {
+            const Answer<site::SearchAnswer> searched = search(day, number.trimmed());
+            if (searched.failure.isFailure())
+                return {{}, searched.failure};
+            const std::optional<site::SearchHit> exact = exactHit(searched.value, number);
+            if (!exact)
+                return {};
+            found.hit = *exact;
+            fromCode = codeFor(exact->from);
+            toCode = codeFor(exact->to);
+        }
+        const Answer<site::StopAnswer> stops = stopsOf(day, found.hit.trainNo, fromCode, toCode);
         if (stops.failure.isFailure())
             return {{}, stops.failure};
         if (stops.value.stops.size() < 2)
             return {};
-        return {Found{*exact, stops.value}, {}};
+        found.stops = stops.value;
+        return {found, {}};
     }
 
-    std::optional<QString> dayFailure(QDate day, const source::DayRange& range) const {
-        if (range.contains(day))
-            return std::nullopt;
-        return reason::outsideSale(day, range);
+    // Any day goes to the site, which may still answer for it; where it gave nothing for a
+    // day outside its sale window, that is the likely reason and the user is told.
+    static void noteSaleWindow(QDate day, const source::DayRange& range, bool answered,
+                               source::Failure* failure) {
+        if (answered || range.contains(day))
+            return;
+        const QString outside = reason::outsideSale(day, range);
+        failure->reason = failure->isFailure() ? failure->reason + u' ' + outside : outside;
     }
 };
 
@@ -552,6 +594,10 @@ LiveSource::~LiveSource() = default;
 source::DayRange LiveSource::days() const {
     const QDate today = QDate::currentDate();
     return {today, today.addDays(saleDays - 1)};
+}
+
+QString LiveSource::kind() const {
+    return contract::stations::liveSource.toString();
 }
 
 QDate LiveSource::defaultDay() const {
@@ -568,15 +614,20 @@ Answer<QList<StationListEntry>> LiveSource::stations(QDate) {
 }
 
 Answer<QList<TrainListRow>> LiveSource::trainsByNumber(QDate day, const QString& text) {
+    Answer<QList<TrainListRow>> out = numberRows(day, text);
+    Impl::noteSaleWindow(day, days(), !out.value.isEmpty(), &out.failure);
+    return out;
+}
+
+Answer<QList<TrainListRow>> LiveSource::numberRows(QDate day, const QString& text) {
     Answer<QList<TrainListRow>> out;
-    if (auto why = d->dayFailure(day, days()))
-        return {{}, {*why}};
     const Answer<site::SearchAnswer> found = d->search(day, text.trimmed());
     if (found.failure.isFailure())
         return {{}, found.failure};
     const std::optional<site::SearchHit> exact = Impl::exactHit(found.value, text);
     if (exact) {
-        const Answer<site::StopAnswer> stops = d->stopsOf(day, exact->trainNo);
+        const Answer<site::StopAnswer> stops =
+            d->stopsOf(day, exact->trainNo, d->codeFor(exact->from), d->codeFor(exact->to));
         if (stops.failure.isFailure())
             return {{}, stops.failure};
         const Train t = Impl::trainOf(*exact, stops.value);
@@ -612,9 +663,13 @@ Answer<QList<TrainListRow>> LiveSource::trainsByNumber(QDate day, const QString&
 }
 
 Answer<Between> LiveSource::trainsBetween(QDate day, const QString& from, const QString& to) {
+    Answer<Between> out = betweenRows(day, from, to);
+    Impl::noteSaleWindow(day, days(), out.value.outcome != Between::Outcome::NoTrain, &out.failure);
+    return out;
+}
+
+Answer<Between> LiveSource::betweenRows(QDate day, const QString& from, const QString& to) {
     Answer<Between> out;
-    if (auto why = d->dayFailure(day, days()))
-        return {{}, {*why}};
     if (const QString why = d->ensureStations(); !why.isEmpty())
         return {{}, {why}};
     const QString fromCode = d->codeFor(from);
@@ -650,8 +705,13 @@ Answer<QList<TrainListRow>> LiveSource::trainsAtStation(QDate, const QString&) {
 
 Answer<QList<TrainListRow>> LiveSource::legTrains(QDate day, const QString& from,
                                                   const QString& city) {
-    if (auto why = d->dayFailure(day, days()))
-        return {{}, {*why}};
+    Answer<QList<TrainListRow>> out = legRows(day, from, city);
+    Impl::noteSaleWindow(day, days(), !out.value.isEmpty(), &out.failure);
+    return out;
+}
+
+Answer<QList<TrainListRow>> LiveSource::legRows(QDate day, const QString& from,
+                                                const QString& city) {
     if (from.trimmed().isEmpty())
         return {{}, {reason::legWithoutDeparture()}};
     if (const QString why = d->ensureStations(); !why.isEmpty())
@@ -664,8 +724,12 @@ Answer<QList<TrainListRow>> LiveSource::legTrains(QDate day, const QString& from
 }
 
 Answer<std::optional<Train>> LiveSource::train(QDate day, const QString& number) {
-    if (auto why = d->dayFailure(day, days()))
-        return {{}, {*why}};
+    Answer<std::optional<Train>> out = trainStops(day, number);
+    Impl::noteSaleWindow(day, days(), out.value.has_value(), &out.failure);
+    return out;
+}
+
+Answer<std::optional<Train>> LiveSource::trainStops(QDate day, const QString& number) {
     const Answer<std::optional<Impl::Found>> found = d->find(day, number);
     if (!found.value)
         return {{}, found.failure};
@@ -673,8 +737,12 @@ Answer<std::optional<Train>> LiveSource::train(QDate day, const QString& number)
 }
 
 Answer<std::optional<source::FareTable>> LiveSource::fares(QDate day, const QString& number) {
-    if (auto why = d->dayFailure(day, days()))
-        return {{}, {*why}};
+    Answer<std::optional<source::FareTable>> out = fareTable(day, number);
+    Impl::noteSaleWindow(day, days(), out.value.has_value(), &out.failure);
+    return out;
+}
+
+Answer<std::optional<source::FareTable>> LiveSource::fareTable(QDate day, const QString& number) {
     const QString key = dayKey(day) + u'|' + number.trimmed().toUpper();
     if (auto hit = d->fareTables.get(key))
         return {*hit, {}};
@@ -683,11 +751,12 @@ Answer<std::optional<source::FareTable>> LiveSource::fares(QDate day, const QStr
         return {{}, found.failure};
     const site::SearchHit* exact = &found.value->hit;
     const Answer<site::StopAnswer> stops{found.value->stops, {}};
-    // The seat classes the train sells decide which fares the site gives; without a row of
-    // the train at hand, ask for the classes its kind of train usually has.
+    // The seat classes the train sells decide which fares the site gives: its row's, else
+    // the classes its kind of train usually has.
     const Train t = Impl::trainOf(*exact, stops.value);
-    const QString seatTypes =
-        fares::sellsSeatClasses(t) ? QStringLiteral("OM9") : QStringLiteral("1234");
+    const QString seatTypes = !found.value->seatTypes.isEmpty() ? found.value->seatTypes
+                              : fares::sellsSeatClasses(t)      ? QStringLiteral("OM9")
+                                                                : QStringLiteral("1234");
     const Fetched got = d->fetch(site::fareUrl(exact->trainNo, stops.value.stops.first().stationNo,
                                                stops.value.stops.last().stationNo, seatTypes, day),
                                  true);
