@@ -80,7 +80,7 @@ public:
             .toJson(QJsonDocument::Compact);
     }
 
-    void start() {
+    bool start(int port = 0) {
         auto& http = loopback.server;
         // Headers and body go out in two writes; without this each answer waits for the
         // delayed acknowledgement, which is the replay's cost, not the site's.
@@ -173,7 +173,7 @@ public:
             res.set_content("<html><body>网络可能存在问题，请您重试一下！</body></html>",
                             "text/html");
         });
-        loopback.start();
+        return loopback.start(port);
     }
 
     QString base() const { return loopback.url(QStringLiteral("/")); }
