@@ -50,6 +50,9 @@ QString outsideSale(QDate day, const source::DayRange& range) {
     return QStringLiteral("%1 不在铁路官方网站可查询的日期内（%2 至 %3）。")
         .arg(day.toString(f), range.first.toString(f), range.last.toString(f));
 }
+QString declinedDay() {
+    return QStringLiteral("铁路官方网站没有答复这一天的查询。");
+}
 QString noStationList(const QString& why) {
     return QStringLiteral("无法取得铁路官方网站的车站表：%1").arg(why);
 }
@@ -82,6 +85,12 @@ constexpr int failuresToOpen = 3;
 constexpr int maxOtherHits = 20;
 // A refreshed list shorter than this share of the old one is taken for a broken answer.
 constexpr double shortestRefresh = 0.8;
+
+// Today and the days after it that the site sells.
+source::DayRange saleWindow() {
+    const QDate today = QDate::currentDate();
+    return {today, today.addDays(LiveSource::saleDays - 1)};
+}
 
 QString dayKey(QDate day) {
     return day.toString(QStringLiteral("yyyyMMdd"));
@@ -200,7 +209,10 @@ struct LiveSource::Impl {
         pathsFound = {};
     }
 
-    Fetched fetch(const QUrl& url, bool json) {
+    // `day`, when given, is the day asked about: the site turns away days it does not sell
+    // the way it turns away a visitor it distrusts, and that is no reason to start afresh or
+    // to back off.
+    Fetched fetch(const QUrl& url, bool json, QDate day = {}) {
         {
             std::lock_guard lock(stateMutex);
             const auto now = Clock::now();
@@ -234,6 +246,8 @@ struct LiveSource::Impl {
                 noteFailure();
                 return {{}, reason::siteSays(QStringLiteral("HTTP %1").arg(r.status))};
             }
+            if (day.isValid() && !saleWindow().contains(day))
+                return {{}, reason::declinedDay()};
             // Once after a refusal: a new visitor with fresh cookies and paths found anew.
             if (attempt == 0 && !reinitTried) {
                 reinitTried = true;
@@ -364,7 +378,7 @@ struct LiveSource::Impl {
                 std::lock_guard lock(stateMutex);
                 path = leftTicketPath;
             }
-            const Fetched got = fetch(site::leftTicketUrl(path, day, fromCode, toCode), true);
+            const Fetched got = fetch(site::leftTicketUrl(path, day, fromCode, toCode), true, day);
             if (!got.ok()) {
                 answer.failure.reason = got.reason;
                 return answer;
@@ -454,7 +468,7 @@ struct LiveSource::Impl {
             std::lock_guard lock(stateMutex);
             path = transferPath;
         }
-        const Fetched got = fetch(site::transferUrl(path, day, fromCode, toCode), true);
+        const Fetched got = fetch(site::transferUrl(path, day, fromCode, toCode), true, day);
         if (!got.ok())
             return {{}, {got.reason}};
         const site::TransferAnswer parsed = site::parseTransfers(got.body);
@@ -469,7 +483,7 @@ struct LiveSource::Impl {
         const QString key = dayKey(day) + u'|' + number.toUpper();
         if (auto hit = searches.get(key))
             return {*hit, {}};
-        const Fetched got = fetch(site::trainSearchUrl(number.toUpper(), day), true);
+        const Fetched got = fetch(site::trainSearchUrl(number.toUpper(), day), true, day);
         if (!got.ok())
             return {{}, {got.reason}};
         const site::SearchAnswer parsed = site::parseTrainSearch(got.body);
@@ -479,8 +493,8 @@ struct LiveSource::Impl {
         return {parsed, {}};
     }
 
-    Answer<site::StopAnswer> readStops(const QUrl& url) {
-        const Fetched got = fetch(url, true);
+    Answer<site::StopAnswer> readStops(const QUrl& url, QDate day) {
+        const Fetched got = fetch(url, true, day);
         if (!got.ok())
             return {{}, {got.reason}};
         const site::StopAnswer parsed = site::parseStopList(got.body);
@@ -498,11 +512,11 @@ struct LiveSource::Impl {
         if (auto hit = stopLists.get(key))
             return {*hit, {}};
         ensurePaths(); // the stop list wants the site's cookies too
-        Answer<site::StopAnswer> got = readStops(site::stopListUrl(trainNo, day));
+        Answer<site::StopAnswer> got = readStops(site::stopListUrl(trainNo, day), day);
         if ((got.failure.isFailure() || got.value.stops.isEmpty()) && !fromCode.isEmpty() &&
             !toCode.isEmpty()) {
             Answer<site::StopAnswer> older =
-                readStops(site::stopListByEndsUrl(trainNo, fromCode, toCode, day));
+                readStops(site::stopListByEndsUrl(trainNo, fromCode, toCode, day), day);
             if (!older.failure.isFailure() && !older.value.stops.isEmpty())
                 got = older;
         }
@@ -592,8 +606,7 @@ LiveSource::LiveSource(LiveOptions options)
 LiveSource::~LiveSource() = default;
 
 source::DayRange LiveSource::days() const {
-    const QDate today = QDate::currentDate();
-    return {today, today.addDays(saleDays - 1)};
+    return saleWindow();
 }
 
 QString LiveSource::kind() const {
@@ -759,7 +772,7 @@ Answer<std::optional<source::FareTable>> LiveSource::fareTable(QDate day, const 
                                                                 : QStringLiteral("1234");
     const Fetched got = d->fetch(site::fareUrl(exact->trainNo, stops.value.stops.first().stationNo,
                                                stops.value.stops.last().stationNo, seatTypes, day),
-                                 true);
+                                 true, day);
     if (!got.ok())
         return {{}, {got.reason}};
     const site::FareAnswer parsed = site::parseFares(got.body);

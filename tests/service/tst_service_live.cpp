@@ -353,6 +353,7 @@ private slots:
                                                                  {"secretStr", "eA%3D%3D"}}}}};
         m_site->between.insert(QStringLiteral("BJQ-JXQ"),
                                {200, QJsonDocument(answer).toJson(QJsonDocument::Indented)});
+        m_site->between.insert(QStringLiteral("BJQ-NNQ"), {302, {}});
         m_site->start();
         auto live = liveSource();
         const QDate day(2022, 10, 28);
@@ -372,6 +373,17 @@ private slots:
         const auto none =
             live->trainsBetween(day, QStringLiteral("北京"), QStringLiteral("长沙南"));
         QVERIFY(none.failure.reason.contains(QStringLiteral("2022-10-28 不在")));
+        // The site turns such a day away as it turns away a distrusted visitor: told, but
+        // neither a new visit nor a pause for the days it does sell.
+        const auto turnedAway =
+            live->trainsBetween(day, QStringLiteral("北京"), QStringLiteral("南京南"));
+        QVERIFY2(turnedAway.failure.reason.contains(QStringLiteral("没有答复这一天")) &&
+                     turnedAway.failure.reason.contains(QStringLiteral("2022-10-28 不在")),
+                 qPrintable(turnedAway.failure.reason));
+        QCOMPARE(m_site->hits("init"), 1);
+        const auto sold =
+            live->trainsBetween(tomorrow(), QStringLiteral("北京"), QStringLiteral("上海虹桥"));
+        QVERIFY2(!sold.failure.isFailure(), qPrintable(sold.failure.reason));
     }
 
     // The init page's path, or none; the site's wrong-path answer with or without a redirect
