@@ -68,9 +68,11 @@ QString clockOrEmpty(const QString& text) {
     return isClock(text) ? text : QString();
 }
 
+// Pages saved from a script's string carry their quotes escaped (\'…\'); `null` names none.
 QString pathIn(const QByteArray& page, const char* variable) {
     const QRegularExpression re(
-        QStringLiteral("var\\s+%1\\s*=\\s*['\"]([^'\"]+)['\"]").arg(QLatin1String(variable)));
+        QStringLiteral("var\\s+%1\\s*=\\s*\\\\?['\"]([^'\"\\\\]+)\\\\?['\"]")
+            .arg(QLatin1String(variable)));
     return re.match(QString::fromUtf8(page)).captured(1).trimmed();
 }
 

@@ -176,6 +176,9 @@ private slots:
                  QString());
         QCOMPARE(leftTicketPathIn("var CLeftTicketUrl = 'leftTicket/queryG';"),
                  QStringLiteral("leftTicket/queryG"));
+        QCOMPARE(leftTicketPathIn(
+                     "var ctx =\\'/otn/\\';\\n var CLeftTicketUrl = \\'leftTicket/queryU\\';"),
+                 QStringLiteral("leftTicket/queryU"));
         QCOMPARE(transferPathIn("var lc_search_url = '/lcquery/queryG';"),
                  QStringLiteral("/lcquery/queryG"));
         QCOMPARE(
