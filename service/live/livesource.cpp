@@ -634,34 +634,32 @@ Answer<QList<TrainListRow>> LiveSource::trainsByNumber(QDate day, const QString&
 
 Answer<QList<TrainListRow>> LiveSource::numberRows(QDate day, const QString& text) {
     Answer<QList<TrainListRow>> out;
+    // The train of exactly that number, by its row in a list on view or by the search.
+    const Answer<std::optional<Impl::Found>> exact = d->find(day, text);
+    if (exact.value) {
+        const Train t = Impl::trainOf(exact.value->hit, exact.value->stops);
+        TrainListRow row;
+        row.train = t.number;
+        row.origin = row.fromStation = t.stops.first().station;
+        row.terminus = row.toStation = t.stops.last().station;
+        row.trainClass = t.trainClass;
+        row.fromTime = clockText(t.stops.first().departure);
+        row.toTime = clockText(t.stops.last().arrival);
+        row.duration = durationText(t.stops.last().arrival - t.stops.first().departure);
+        row.distance = fares::none;
+        row.link = Timetable::detailLink(t.number);
+        out.value.append(row);
+    } else if (exact.failure.isFailure()) {
+        return {{}, exact.failure};
+    }
+    // Other trains whose number starts so: their ends only, their times one click away. They
+    // are a help beside the train asked for, so a failed search leaves that train alone.
     const Answer<site::SearchAnswer> found = d->search(day, text.trimmed());
     if (found.failure.isFailure())
-        return {{}, found.failure};
-    const std::optional<site::SearchHit> exact = Impl::exactHit(found.value, text);
-    if (exact) {
-        const Answer<site::StopAnswer> stops =
-            d->stopsOf(day, exact->trainNo, d->codeFor(exact->from), d->codeFor(exact->to));
-        if (stops.failure.isFailure())
-            return {{}, stops.failure};
-        const Train t = Impl::trainOf(*exact, stops.value);
-        if (t.stops.size() >= 2) {
-            TrainListRow row;
-            row.train = t.number;
-            row.origin = row.fromStation = t.stops.first().station;
-            row.terminus = row.toStation = t.stops.last().station;
-            row.trainClass = t.trainClass;
-            row.fromTime = clockText(t.stops.first().departure);
-            row.toTime = clockText(t.stops.last().arrival);
-            row.duration = durationText(t.stops.last().arrival - t.stops.first().departure);
-            row.distance = fares::none;
-            row.link = Timetable::detailLink(t.number);
-            out.value.append(row);
-        }
-    }
-    // Other trains whose number starts so: their ends only, their times one click away.
+        return out.value.isEmpty() ? Answer<QList<TrainListRow>>{{}, found.failure} : out;
     int others = 0;
     for (const site::SearchHit& hit : found.value.hits) {
-        if ((exact && hit.code == exact->code) || ++others > maxOtherHits)
+        if ((exact.value && hit.code == exact.value->hit.code) || ++others > maxOtherHits)
             continue;
         TrainListRow row;
         row.train = hit.code;

@@ -372,6 +372,9 @@ private slots:
         QVERIFY2(fares.value.has_value(), qPrintable(fares.failure.reason));
         QCOMPARE(fares.value->cells.last().secondClass, QStringLiteral("553.5"));
         QCOMPARE(m_site->hits("search"), 0);
+        const auto byNumber = live->trainsByNumber(day, QStringLiteral("g101"));
+        QVERIFY(!byNumber.value.isEmpty());
+        QCOMPARE(byNumber.value.first().fromTime, QStringLiteral("07:00"));
         // A past day the site has nothing for: its answer, and why that may be.
         const auto none =
             live->trainsBetween(day, QStringLiteral("北京"), QStringLiteral("长沙南"));
