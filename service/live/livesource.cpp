@@ -504,19 +504,20 @@ struct LiveSource::Impl {
         return {parsed, {}};
     }
 
-    // `fromCode` and `toCode`, when known, let the older interface answer where the newer
-    // one does not.
+    // `day` is the day the train left its origin; `asked`, the user's day, decides how a
+    // refusal is read. `fromCode` and `toCode`, when known, let the older interface answer
+    // where the newer one does not.
     Answer<site::StopAnswer> stopsOf(QDate day, const QString& trainNo, const QString& fromCode,
-                                     const QString& toCode) {
+                                     const QString& toCode, QDate asked) {
         const QString key = dayKey(day) + u'|' + trainNo;
         if (auto hit = stopLists.get(key))
             return {*hit, {}};
         ensurePaths(); // the stop list wants the site's cookies too
-        Answer<site::StopAnswer> got = readStops(site::stopListUrl(trainNo, day), day);
+        Answer<site::StopAnswer> got = readStops(site::stopListUrl(trainNo, day), asked);
         if ((got.failure.isFailure() || got.value.stops.isEmpty()) && !fromCode.isEmpty() &&
             !toCode.isEmpty()) {
             Answer<site::StopAnswer> older =
-                readStops(site::stopListByEndsUrl(trainNo, fromCode, toCode, day), day);
+                readStops(site::stopListByEndsUrl(trainNo, fromCode, toCode, day), asked);
             if (!older.failure.isFailure() && !older.value.stops.isEmpty())
                 got = older;
         }
@@ -558,15 +559,25 @@ struct LiveSource::Impl {
         site::SearchHit hit;
         site::StopAnswer stops;
         QString seatTypes; // as the train's row gave them; empty when no row was at hand
+        QDate startDay;    // the day the train left its origin, which the site keys it by
     };
+
+    // A train of the list may have left its origin a day or more before the day asked for;
+    // its stops and fares are filed under that day.
+    static QDate startDayOf(const site::TicketRow& row, QDate day) {
+        const QDate start = QDate::fromString(row.startDate, QStringLiteral("yyyyMMdd"));
+        return start.isValid() && start <= day && start.daysTo(day) <= 3 ? start : day;
+    }
     Answer<std::optional<Found>> find(QDate day, const QString& number) {
         Found found;
+        found.startDay = day;
         QString fromCode, toCode;
         if (const auto row = rowHints.get(dayKey(day) + u'|' + number.trimmed().toUpper())) {
             // A train of a list on view: its row names it, its ends and its seat classes.
             found.hit = {row->code, row->trainNo, stationName(row->startCode),
                          stationName(row->endCode)};
             found.seatTypes = row->seatTypes;
+            found.startDay = startDayOf(*row, day);
             fromCode = row->fromCode;
             toCode = row->toCode;
         } else {
@@ -580,7 +591,8 @@ struct LiveSource::Impl {
             fromCode = codeFor(exact->from);
             toCode = codeFor(exact->to);
         }
-        const Answer<site::StopAnswer> stops = stopsOf(day, found.hit.trainNo, fromCode, toCode);
+        const Answer<site::StopAnswer> stops =
+            stopsOf(found.startDay, found.hit.trainNo, fromCode, toCode, day);
         if (stops.failure.isFailure())
             return {{}, stops.failure};
         if (stops.value.stops.size() < 2)
@@ -769,7 +781,8 @@ Answer<std::optional<source::FareTable>> LiveSource::fareTable(QDate day, const 
                               : fares::sellsSeatClasses(t)      ? QStringLiteral("OM9")
                                                                 : QStringLiteral("1234");
     const Fetched got = d->fetch(site::fareUrl(exact->trainNo, stops.value.stops.first().stationNo,
-                                               stops.value.stops.last().stationNo, seatTypes, day),
+                                               stops.value.stops.last().stationNo, seatTypes,
+                                               found.value->startDay),
                                  true, day);
     if (!got.ok())
         return {{}, {got.reason}};

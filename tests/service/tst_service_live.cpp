@@ -305,6 +305,29 @@ private slots:
         QCOMPARE(live->trainsByNumber(tomorrow(), number).value.first().train, number.toUpper());
     }
 
+    // A train of the list that left its origin the day before is filed by the site under
+    // that day: its stops and fares are asked for it, the list's day stays the user's.
+    void trainOfTheListIsAskedByItsStartDay() {
+        QStringList f =
+            ReplaySite::row(QStringLiteral("G101"), QStringLiteral("BNQ"), QStringLiteral("SQQ"),
+                            QStringLiteral("BNQ"), QStringLiteral("NNQ"), QStringLiteral("07:00"),
+                            QStringLiteral("10:05"), QStringLiteral("03:05"))
+                .split(u'|');
+        f[13] = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+        m_site->between.insert(QStringLiteral("BNQ-NNQ"),
+                               {200, ReplaySite::ticketAnswer({f.join(u'|')}, {})});
+        m_site->start();
+        auto live = liveSource();
+        QCOMPARE(live->trainsBetween(tomorrow(), QStringLiteral("北京南"), QStringLiteral("南京南"))
+                     .value.rows.size(),
+                 1);
+        QVERIFY(live->train(tomorrow(), QStringLiteral("G101")).value.has_value());
+        QVERIFY(live->fares(tomorrow(), QStringLiteral("G101")).value.has_value());
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        QCOMPARE(m_site->lastDate(QStringLiteral("stops")), today);
+        QCOMPARE(m_site->lastDate(QStringLiteral("price")), today);
+    }
+
     void numberQueryListsTheOthersWithoutTimes() {
         m_site->start();
         auto live = liveSource();
@@ -440,7 +463,7 @@ private slots:
         QTest::newRow("fare") << d + "fare/chaxun/resultc.asp?txtcheci=G101"
                               << QStringList{"553.5", "930.0", "全程票价", "单位：元<"};
         QTest::newRow("outside the sale window, nothing found")
-            << "/d/" + QDate::currentDate().addDays(40).toString("yyyyMMdd") +
+            << "/d/" + QDate::currentDate().addDays(40).toString(QStringLiteral("yyyyMMdd")) +
                    "/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=X9"
             << QStringList{pages::noTrainPhrase, "不在铁路官方网站可查询的日期内"};
         QTest::newRow("outside the sale window, answered")

@@ -146,12 +146,12 @@ public:
                  });
         http.Get(otn + "queryTrainInfo/query",
                  [this](const httplib::Request& req, httplib::Response& res) {
-                     count("stops");
+                     count("stops", req.get_param_value("leftTicketDTO.train_date"));
                      json(res, stopsAnswer(req.get_param_value("leftTicketDTO.train_no")));
                  });
         http.Get(otn + "leftTicket/queryTicketPrice", [this](const httplib::Request& req,
                                                              httplib::Response& res) {
-            count("price");
+            count("price", req.get_param_value("train_date"));
             const bool multipleUnit =
                 QString::fromStdString(req.get_param_value("seat_types")).contains(u'O');
             QJsonObject data{{"OT", QJsonArray()},
@@ -181,6 +181,11 @@ public:
     int hits(const QString& what) const {
         QMutexLocker lock(&m_mutex);
         return m_hits.value(what);
+    }
+    // The train date the last request of this kind named.
+    QString lastDate(const QString& what) const {
+        QMutexLocker lock(&m_mutex);
+        return m_dates.value(what);
     }
 
 private:
@@ -274,11 +279,13 @@ private:
                         "application/json");
     }
 
-    void count(const QString& what) {
+    void count(const QString& what, const std::string& date = {}) {
         QMutexLocker lock(&m_mutex);
         ++m_hits[what];
+        m_dates[what] = QString::fromStdString(date);
     }
 
     mutable QMutex m_mutex;
     QHash<QString, int> m_hits;
+    QHash<QString, QString> m_dates;
 };
