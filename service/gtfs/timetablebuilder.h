@@ -8,7 +8,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -58,9 +57,10 @@ private:
     void buildTrips();
     void addCall(const StopTime& st, int& lastSequence, std::vector<TripCall>& calls);
     double distance(const TripCall& a, const TripCall& b) const;
-    // Sets each call's km; `measured` keeps the distance of each pair of places seen.
-    void measure(std::vector<TripCall>& calls,
-                 std::unordered_map<std::uint64_t, double>& measured) const;
+    // Per stop with a position: the stops measured from it so far, with their distance.
+    using Measured = std::vector<std::vector<std::pair<int, double>>>;
+    // Sets each call's km, measuring each pair of places once.
+    void measure(std::vector<TripCall>& calls, Measured& measured) const;
     void interpolate(std::vector<TripCall>& calls);
     QString number(const Trip& trip) const;
     Train makeTrain(int trip, const std::vector<TripCall>& calls, int shift) const;
