@@ -222,10 +222,18 @@ int serve(const Options& o, std::shared_ptr<source::TimetableSource> source,
     std::printf("quillon-service listening on http://%s:%d/\n", qPrintable(shownHost), bound);
     std::fflush(stdout);
 
+    // The first queries need only the timetable; the station list's pinyin is made beside
+    // them rather than when the client first asks. The live site is asked only for users.
+    std::thread prepare;
+    if (o.source != QLatin1String("live"))
+        prepare = std::thread([&server] { server.prepareStationList(); });
+
     const bool served = server.serve();
     if (!signalled)
         pthread_kill(waiter.native_handle(), SIGTERM);
     waiter.join();
+    if (prepare.joinable())
+        prepare.join();
     return served ? 0 : 1;
 }
 
