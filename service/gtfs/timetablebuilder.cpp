@@ -113,14 +113,17 @@ void TimetableBuilder::buildTrips() {
     std::vector<int> order(m_feed.stopTimes.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = int(i);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
+    auto before = [&](int a, int b) {
         const StopTime &x = m_feed.stopTimes[size_t(a)], &y = m_feed.stopTimes[size_t(b)];
         if (x.trip != y.trip)
             return x.trip < y.trip;
         if (x.sequence != y.sequence)
             return x.sequence < y.sequence;
         return x.line < y.line;
-    });
+    };
+    // Feeds mostly list each trip's stops together and in order: then there is nothing to sort.
+    if (!std::is_sorted(order.begin(), order.end(), before))
+        std::sort(order.begin(), order.end(), before);
     m_trains.resize(m_feed.trips.size());
     std::vector<TripCall> calls;
     // Trips of a line pass the same pairs of stops again and again: each pair is measured once.
