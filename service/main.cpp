@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <malloc.h>
 #include <cstdlib>
 #include <cstdio>
 #include <pthread.h>
@@ -256,6 +257,9 @@ int main(int argc, char** argv) {
     std::shared_ptr<source::TimetableSource> source = loadSource(options);
     if (!source)
         return 1;
+    // Reading the feed freed far more than it keeps (the tables' text, the stop times now in
+    // the trains): hand that back rather than keep it resident for the whole run.
+    malloc_trim(0);
     if (options.check) {
         bool allWork = true;
         for (const QString& line : static_cast<live::LiveSource&>(*source).check()) {
