@@ -11,9 +11,9 @@
 
 #include <atomic>
 #include <csignal>
-#include <malloc.h>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
+#include <malloc.h>
 #include <pthread.h>
 #include <thread>
 
