@@ -21,13 +21,18 @@ StopPlace placeOf(const Stop& stop) {
     return {lat, stop.lon, std::cos(lat)};
 }
 
+// Where the processor has AVX the maths library's sin and asin use it, and plain SSE code
+// around each call pays a switch-over stall that cost more than the sums themselves; an AVX
+// copy of the function avoids it (without FMA, so the rounding is unchanged).
+#if defined(__x86_64__)
+#define WITH_AVX_COPY __attribute__((target_clones("avx", "default")))
+#else
+#define WITH_AVX_COPY
+#endif
+
 // Great-circle distance (haversine). The terms are those of the textbook formula in its
 // order, so the figures are the same to the last bit as each pair worked out in full.
-// Where the processor has AVX the maths library's sin and asin use it, and plain SSE code
-// around each call pays a switch-over stall that cost more than the sums themselves; the AVX
-// copy of this function avoids it (without FMA, so the rounding is unchanged).
-__attribute__((target_clones("avx", "default"))) double kilometresBetween(const StopPlace& a,
-                                                                          const StopPlace& b) {
+WITH_AVX_COPY double kilometresBetween(const StopPlace& a, const StopPlace& b) {
     constexpr double earthRadiusKm = 6371.0088;
     const double halfLat = std::sin((b.lat - a.lat) / 2);
     const double halfLon = std::sin(qDegreesToRadians(b.lon - a.lon) / 2);
