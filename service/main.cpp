@@ -11,8 +11,9 @@
 
 #include <atomic>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
+#include <malloc.h>
 #include <pthread.h>
 #include <thread>
 
@@ -222,10 +223,18 @@ int serve(const Options& o, std::shared_ptr<source::TimetableSource> source,
     std::printf("quillon-service listening on http://%s:%d/\n", qPrintable(shownHost), bound);
     std::fflush(stdout);
 
+    // The first queries need only the timetable; the station list's pinyin is made beside
+    // them rather than when the client first asks. The live site is asked only for users.
+    std::thread prepare;
+    if (o.source != QLatin1String("live"))
+        prepare = std::thread([&server] { server.prepareStationList(); });
+
     const bool served = server.serve();
     if (!signalled)
         pthread_kill(waiter.native_handle(), SIGTERM);
     waiter.join();
+    if (prepare.joinable())
+        prepare.join();
     return served ? 0 : 1;
 }
 
@@ -248,6 +257,9 @@ int main(int argc, char** argv) {
     std::shared_ptr<source::TimetableSource> source = loadSource(options);
     if (!source)
         return 1;
+    // Reading the feed freed far more than it keeps (the tables' text, the stop times now in
+    // the trains): hand that back rather than keep it resident for the whole run.
+    malloc_trim(0);
     if (options.check) {
         bool allWork = true;
         for (const QString& line : static_cast<live::LiveSource&>(*source).check()) {

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <deque>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -182,9 +183,16 @@ struct TimetableServer::Impl {
     std::string downloadBase; // where the manifest sends the updater: our own address
     std::atomic<bool> serving{false};
     std::atomic<bool> stopRequested{false};
-    // stations.txt of the last days asked: the pinyin of every name is worth keeping.
+    // stations.txt of the last days asked: the pinyin of every name is worth keeping. A list
+    // is made once; requests for it meanwhile wait for that one.
+    struct StationList {
+        QDate day;
+        std::uint64_t serial; // which making of the list
+        std::shared_future<QByteArray> bytes;
+    };
     std::mutex listMutex;
-    std::deque<std::pair<QDate, QByteArray>> stationLists;
+    std::deque<StationList> stationLists;
+    std::uint64_t listsMade = 0;
 
     explicit Impl(std::shared_ptr<source::TimetableSource> s)
         : source(std::move(s)) {
@@ -260,25 +268,49 @@ struct TimetableServer::Impl {
     // The client completes station names from this list; its header names the days the
     // service answers.
     void stationList(QDate day, httplib::Response& res) {
-        QByteArray list;
-        {
-            std::lock_guard lock(listMutex);
-            for (const auto& [d, bytes] : stationLists) {
-                if (d == day)
-                    list = bytes;
-            }
-        }
-        if (list.isEmpty()) {
-            const source::DayRange range = source->days();
-            list = stationListPage(source->stations(day).value, source->cities(day).value,
-                                   range.first, range.last, source->kind());
-            std::lock_guard lock(listMutex);
-            stationLists.emplace_back(day, list);
-            if (stationLists.size() > 8)
-                stationLists.pop_front();
-        }
+        const QByteArray list = stationListOf(day);
         res.set_content(list.constData(), size_t(list.size()), "text/plain; charset=gb2312");
         res.set_header("Cache-Control", "no-cache");
+    }
+
+    QByteArray stationListOf(QDate day) {
+        std::promise<QByteArray> promise;
+        std::shared_future<QByteArray> list;
+        std::uint64_t mine = 0;
+        {
+            std::lock_guard lock(listMutex);
+            const auto it = std::find_if(stationLists.begin(), stationLists.end(),
+                                         [&](const StationList& l) { return l.day == day; });
+            if (it != stationLists.end()) {
+                list = it->bytes;
+            } else {
+                list = promise.get_future().share();
+                mine = ++listsMade;
+                stationLists.push_back({day, mine, list});
+                if (stationLists.size() > 8)
+                    stationLists.pop_front();
+            }
+        }
+        if (mine == 0)
+            return list.get();
+        // A list the source could not give (the live site did not answer) is asked for again
+        // next time rather than kept.
+        auto forget = [&] {
+            std::lock_guard lock(listMutex);
+            std::erase_if(stationLists, [&](const StationList& l) { return l.serial == mine; });
+        };
+        try {
+            const source::Answer<QList<StationListEntry>> stations = source->stations(day);
+            const source::DayRange range = source->days();
+            promise.set_value(stationListPage(stations.value, source->cities(day).value,
+                                              range.first, range.last, source->kind()));
+            if (stations.failure.isFailure())
+                forget();
+        } catch (...) {
+            forget();
+            promise.set_exception(std::current_exception());
+        }
+        return list.get();
     }
 
     void find(QDate day, const httplib::Request& req, httplib::Response& res) {
@@ -349,6 +381,10 @@ void TimetableServer::stop() {
     while (d->serving && !d->http.is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     d->http.stop();
+}
+
+void TimetableServer::prepareStationList() {
+    d->stationListOf(d->source->defaultDay());
 }
 
 void TimetableServer::serveConnection(int fd) {

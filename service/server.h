@@ -28,6 +28,10 @@ public:
     bool serve();
     // Safe to call from any thread, before or while serve() runs.
     void stop();
+    // Makes the default day's station list, the slowest page to make (the pinyin of every
+    // name), ahead of its first request, which waits for it meanwhile. Safe to call from any
+    // thread, before or while serve() runs.
+    void prepareStationList();
     // Serves one connected socket on the calling thread, as a worker would, and closes it.
     void serveConnection(int fd);
 

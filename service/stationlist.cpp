@@ -3,7 +3,10 @@
 #include "pages.h"
 #include "pinyin.h"
 
+#include <QHash>
+
 #include <map>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -15,6 +18,27 @@ QString oneField(QString text) {
             c = u' ';
     }
     return text;
+}
+
+// The same names come back in every day's list, and their pinyin is most of a list's making:
+// each name is read once per run.
+pinyin::Reading readingOf(const QString& name, const QString& latin) {
+    static std::mutex mutex;
+    static QHash<std::pair<QString, QString>, pinyin::Reading> known;
+    const std::pair<QString, QString> key(name, latin.trimmed());
+    {
+        std::lock_guard lock(mutex);
+        const auto it = known.constFind(key);
+        if (it != known.constEnd())
+            return *it;
+    }
+    const pinyin::Reading reading =
+        key.second.isEmpty() ? pinyin::of(name) : pinyin::fromTranslation(name, latin);
+    std::lock_guard lock(mutex);
+    if (known.size() >= 200'000) // far past any railway's stations; only bounds the memory
+        known.clear();
+    known.insert(key, reading);
+    return reading;
 }
 
 } // namespace
@@ -48,7 +72,7 @@ QByteArray stationListPage(const QList<StationListEntry>& entries, const QList<C
     text += lineEnd;
     for (const CityEntry& city : cities) {
         const QString name = oneField(city.name);
-        const pinyin::Reading reading = pinyin::of(name);
+        const pinyin::Reading reading = readingOf(name, {});
         QStringList stations;
         for (const QString& s : city.stations)
             stations << oneField(s).replace(cityStationSeparator, QChar(0x3000));
@@ -57,9 +81,7 @@ QByteArray stationListPage(const QList<StationListEntry>& entries, const QList<C
                 separator + stations.join(cityStationSeparator) + lineEnd;
     }
     for (const auto& [key, entry] : byName) {
-        const pinyin::Reading reading = entry.latin.trimmed().isEmpty()
-                                            ? pinyin::of(entry.name)
-                                            : pinyin::fromTranslation(entry.name, entry.latin);
+        const pinyin::Reading reading = readingOf(entry.name, entry.latin);
         text += entry.name + separator + reading.full + separator + reading.initials + separator +
                 QString::number(std::max(entry.trains, 0)) + lineEnd;
     }

@@ -221,7 +221,13 @@ void Timetable::buildIndexes() {
     for (qsizetype i = 0; i < m_stationNames.size(); ++i)
         m_stationIds.insert(m_stationNames[i], int(i));
 
-    m_calls.assign(size_t(m_stationNames.size()), {});
+    // Sorted with each call's clock time beside it: looking it up in the train's stops at
+    // every comparison cost more than the rest of the indexing.
+    struct Timed {
+        int clock;
+        Call call;
+    };
+    std::vector<std::vector<Timed>> timed(size_t(m_stationNames.size()));
     std::vector<int> seenAt(size_t(m_stationNames.size()), -1);
     for (qsizetype t = 0; t < m_trains.size(); ++t) {
         const QList<TrainStop>& stops = m_trains[t].stops;
@@ -230,12 +236,20 @@ void Timetable::buildIndexes() {
             if (seenAt[size_t(station)] == int(t))
                 continue; // a second call at the same station: the first one counts
             seenAt[size_t(station)] = int(t);
-            m_calls[size_t(station)].push_back({int(t), int(s)});
+            timed[size_t(station)].push_back(
+                {leavesAt(stops[s]) % minutesPerDay, {int(t), int(s)}});
         }
     }
-    for (std::vector<Call>& calls : m_calls) {
-        std::sort(calls.begin(), calls.end(),
-                  [&](const Call& a, const Call& b) { return callBefore(a, b); });
+    m_calls.assign(size_t(m_stationNames.size()), {});
+    for (size_t station = 0; station < timed.size(); ++station) {
+        std::vector<Timed>& calls = timed[station];
+        std::sort(calls.begin(), calls.end(), [&](const Timed& a, const Timed& b) {
+            return a.clock != b.clock ? a.clock < b.clock : callBefore(a.call, b.call);
+        });
+        m_calls[station].reserve(calls.size());
+        for (const Timed& c : calls)
+            m_calls[station].push_back(c.call);
+        calls = {};
     }
 
     m_numbers.clear();

@@ -16,12 +16,27 @@ namespace {
 
 constexpr int minutesPerDay = 24 * 60;
 
-double kilometresBetween(const Stop& a, const Stop& b) {
+StopPlace placeOf(const Stop& stop) {
+    const double lat = qDegreesToRadians(stop.lat);
+    return {lat, stop.lon, std::cos(lat)};
+}
+
+// Where the processor has AVX the maths library's sin and asin use it, and plain SSE code
+// around each call pays a switch-over stall that cost more than the sums themselves; an AVX
+// copy of the function avoids it (without FMA, so the rounding is unchanged).
+#if defined(__x86_64__)
+#define WITH_AVX_COPY __attribute__((target_clones("avx", "default")))
+#else
+#define WITH_AVX_COPY
+#endif
+
+// Great-circle distance (haversine). The terms are those of the textbook formula in its
+// order, so the figures are the same to the last bit as each pair worked out in full.
+WITH_AVX_COPY double kilometresBetween(const StopPlace& a, const StopPlace& b) {
     constexpr double earthRadiusKm = 6371.0088;
-    const double lat1 = qDegreesToRadians(a.lat), lat2 = qDegreesToRadians(b.lat);
-    const double dLat = lat2 - lat1, dLon = qDegreesToRadians(b.lon - a.lon);
-    const double h = std::sin(dLat / 2) * std::sin(dLat / 2) +
-                     std::cos(lat1) * std::cos(lat2) * std::sin(dLon / 2) * std::sin(dLon / 2);
+    const double halfLat = std::sin((b.lat - a.lat) / 2);
+    const double halfLon = std::sin(qDegreesToRadians(b.lon - a.lon) / 2);
+    const double h = halfLat * halfLat + a.cosLat * b.cosLat * halfLon * halfLon;
     return 2 * earthRadiusKm * std::asin(std::min(1.0, std::sqrt(h)));
 }
 
@@ -62,7 +77,12 @@ void TimetableBuilder::mapStations() {
         ids.emplace(m_feed.stops[i].id, int(i));
     QHash<QString, int> byName;
     m_stationOfStop.assign(m_feed.stops.size(), -1);
-    m_positionOfStop.assign(m_feed.stops.size(), -1);
+    m_placeOfStop.assign(m_feed.stops.size(), -1);
+    m_places.resize(m_feed.stops.size());
+    for (size_t i = 0; i < m_feed.stops.size(); ++i) {
+        if (m_feed.stops[i].hasPosition)
+            m_places[i] = placeOf(m_feed.stops[i]);
+    }
     for (size_t i = 0; i < m_feed.stops.size(); ++i) {
         const Stop& stop = m_feed.stops[i];
         if (stop.type == LocationType::Other)
@@ -90,7 +110,7 @@ void TimetableBuilder::mapStations() {
                 m_stationLatin[*it] = latin->second;
         }
         // A platform without a position is placed at its station.
-        m_positionOfStop[i] = stop.hasPosition ? int(i) : s.hasPosition ? int(station) : -1;
+        m_placeOfStop[i] = stop.hasPosition ? int(i) : s.hasPosition ? int(station) : -1;
     }
 }
 
@@ -98,16 +118,21 @@ void TimetableBuilder::buildTrips() {
     std::vector<int> order(m_feed.stopTimes.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = int(i);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
+    auto before = [&](int a, int b) {
         const StopTime &x = m_feed.stopTimes[size_t(a)], &y = m_feed.stopTimes[size_t(b)];
         if (x.trip != y.trip)
             return x.trip < y.trip;
         if (x.sequence != y.sequence)
             return x.sequence < y.sequence;
         return x.line < y.line;
-    });
+    };
+    // Feeds mostly list each trip's stops together and in order: then there is nothing to sort.
+    if (!std::is_sorted(order.begin(), order.end(), before))
+        std::sort(order.begin(), order.end(), before);
     m_trains.resize(m_feed.trips.size());
     std::vector<TripCall> calls;
+    // Trips of a line pass the same pairs of stops again and again: each pair is measured once.
+    Measured measured(m_places.size());
     for (size_t i = 0; i < order.size();) {
         const int trip = m_feed.stopTimes[size_t(order[i])].trip;
         calls.clear();
@@ -117,6 +142,7 @@ void TimetableBuilder::buildTrips() {
         interpolate(calls);
         if (calls.size() < 2)
             continue;
+        measure(calls, measured);
         m_trains[size_t(trip)] = makeTrain(trip, calls, 0);
         if (m_frequencies.count(trip) != 0)
             m_repeatedCalls.emplace(trip, calls);
@@ -159,9 +185,28 @@ void TimetableBuilder::addCall(const StopTime& st, int& lastSequence,
 }
 
 double TimetableBuilder::distance(const TripCall& a, const TripCall& b) const {
-    const int p = m_positionOfStop[size_t(a.stop)], q = m_positionOfStop[size_t(b.stop)];
-    return p >= 0 && q >= 0 ? kilometresBetween(m_feed.stops[size_t(p)], m_feed.stops[size_t(q)])
-                            : 0;
+    const int p = m_placeOfStop[size_t(a.stop)], q = m_placeOfStop[size_t(b.stop)];
+    return p >= 0 && q >= 0 ? kilometresBetween(m_places[size_t(p)], m_places[size_t(q)]) : 0;
+}
+
+void TimetableBuilder::measure(std::vector<TripCall>& calls, Measured& measured) const {
+    double km = 0;
+    calls.front().km = 0;
+    for (size_t k = 1; k < calls.size(); ++k) {
+        const int p = m_placeOfStop[size_t(calls[k - 1].stop)];
+        const int q = m_placeOfStop[size_t(calls[k].stop)];
+        if (p >= 0 && q >= 0) {
+            // A stop has few neighbours: a short list beats a hash table here.
+            std::vector<std::pair<int, double>>& next = measured[size_t(p)];
+            auto it = std::find_if(next.begin(), next.end(),
+                                   [q](const auto& entry) { return entry.first == q; });
+            if (it == next.end())
+                it = next.insert(next.end(),
+                                 {q, kilometresBetween(m_places[size_t(p)], m_places[size_t(q)])});
+            km += it->second;
+        }
+        calls[k].km = km;
+    }
 }
 
 // Calls without times between timed ones get times in proportion to the distance (or to
@@ -213,17 +258,14 @@ Train TimetableBuilder::makeTrain(int trip, const std::vector<TripCall>& calls, 
     // Minutes counted from midnight of the day the train sets off; seconds dropped.
     const int setOff = (calls.front().departure + shift) / 60;
     const int base = setOff / minutesPerDay * minutesPerDay;
-    double km = 0;
     for (size_t k = 0; k < calls.size(); ++k) {
         const TripCall& c = calls[k];
-        if (k > 0)
-            km += distance(calls[k - 1], c);
         TrainStop stop;
         stop.stationId = c.station;
         stop.station = m_stationNames[c.station];
         stop.arrival = k == 0 ? -1 : (c.arrival + shift) / 60 - base;
         stop.departure = k + 1 == calls.size() ? -1 : (c.departure + shift) / 60 - base;
-        stop.km = int(std::lround(km));
+        stop.km = int(std::lround(c.km));
         train.stops.append(std::move(stop));
     }
     return train;

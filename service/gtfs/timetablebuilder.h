@@ -14,6 +14,14 @@
 
 namespace gtfs {
 
+// A stop's position with the cosine of its latitude, worked out once per stop rather than for
+// every trip that passes it.
+struct StopPlace {
+    double lat = 0;    // radians
+    double lon = 0;    // degrees: differences are taken before converting
+    double cosLat = 0; // of lat
+};
+
 // Turns a feed's trips into trains. Every trip's stops are worked out once, when the builder
 // is made; a day then only picks the trips that run and repeats the frequency-based ones, so
 // the trains of several days share their stop lists and building a day is cheap. The feed
@@ -42,12 +50,17 @@ private:
         int stop;
         int arrival, departure; // both -1 for a call the feed gives no time
         int line;
+        double km = 0; // along the trip from its first call, once measured
     };
 
     void mapStations();
     void buildTrips();
     void addCall(const StopTime& st, int& lastSequence, std::vector<TripCall>& calls);
     double distance(const TripCall& a, const TripCall& b) const;
+    // Per stop with a position: the stops measured from it so far, with their distance.
+    using Measured = std::vector<std::vector<std::pair<int, double>>>;
+    // Sets each call's km, measuring each pair of places once.
+    void measure(std::vector<TripCall>& calls, Measured& measured) const;
     void interpolate(std::vector<TripCall>& calls);
     QString number(const Trip& trip) const;
     Train makeTrain(int trip, const std::vector<TripCall>& calls, int shift) const;
@@ -56,7 +69,9 @@ private:
     Faults& m_faults;
     QStringList m_stationNames, m_stationLatin;
     std::vector<int> m_stationOfStop;
-    std::vector<int> m_positionOfStop;
+    // Per stop: the stop whose position it has (itself, else its station), or -1.
+    std::vector<int> m_placeOfStop;
+    std::vector<StopPlace> m_places; // per stop with a position
     // Per trip: its train (no stops when the trip has fewer than two timed stops).
     std::vector<Train> m_trains;
     // The calls of frequency-based trips, which each run shifts.

@@ -1,3 +1,4 @@
+#include "inprocessservice.h"
 #include "pages.h"
 #include "server.h"
 
@@ -5,6 +6,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -48,6 +50,32 @@ QStringList departures(const QString& page) {
     return out;
 }
 
+// The sample, counting how often its station list is asked for; the first `failures` asks
+// fail as a live site that does not answer would.
+class CountingSource : public source::FixedTimetable {
+public:
+    CountingSource(Timetable data, int failures)
+        : FixedTimetable(std::move(data))
+        , m_failures(failures) {}
+    source::Answer<QList<StationListEntry>> stations(QDate day) override {
+        if (m_asked++ < m_failures)
+            return {{}, {QStringLiteral("车站表暂时取不到。")}};
+        return FixedTimetable::stations(day);
+    }
+    int asked() const { return m_asked; }
+
+private:
+    std::atomic<int> m_asked{0};
+    const int m_failures;
+};
+
+// Stations of a stations.txt, without its "#" lines.
+QStringList listed(const std::string& list) {
+    QStringList lines = pages::fromGb(QByteArray::fromStdString(list)).split(u'\n');
+    lines.removeIf([](const QString& line) { return line.isEmpty() || line.startsWith(u'#'); });
+    return lines;
+}
+
 } // namespace
 
 class TestServiceLoopback : public QObject {
@@ -61,8 +89,12 @@ private slots:
     void legQueryStartsFromRememberedDeparture();
     void servesStationListOfTheDay();
     void acceptsRawGbBytes();
+    void makesTheStationListOnceForRequestsMeanwhile();
+    void asksAgainForAStationListTheSourceCouldNotGive();
 
 private:
+    static Timetable sample();
+
     std::unique_ptr<TimetableServer> m_server;
     std::thread m_thread;
     int m_port = 0;
@@ -201,6 +233,54 @@ void TestServiceLoopback::acceptsRawGbBytes() {
     const httplib::Result res = client.Get(findPath("CX_Type=CZ&FZ=&DZ=&CC=&CZ=" + raw));
     QVERIFY(res);
     QVERIFY(body(res).contains(QStringLiteral("<b>D2653</b>")));
+}
+
+Timetable TestServiceLoopback::sample() {
+    QString error;
+    std::optional<Timetable> data = Timetable::loadBuiltIn(&error);
+    if (!data)
+        qFatal("no sample: %s", qPrintable(error));
+    return std::move(*data);
+}
+
+void TestServiceLoopback::makesTheStationListOnceForRequestsMeanwhile() {
+    const auto source = std::make_shared<CountingSource>(sample(), 0);
+    auto server = std::make_unique<TimetableServer>(source);
+    TimetableServer& served = *server;
+    const InProcessService service(std::move(server));
+    QVERIFY(service.isListening());
+    // As the program does: the list is made beside the first requests, which wait for it.
+    std::thread prepare([&] { served.prepareStationList(); });
+    std::vector<std::string> lists(8);
+    std::vector<std::thread> clients;
+    for (std::string& list : lists) {
+        clients.emplace_back([&] {
+            httplib::Client client(service.base().chopped(1).toStdString());
+            if (const httplib::Result res = client.Get("/stations.txt"); res && res->status == 200)
+                list = res->body;
+        });
+    }
+    for (std::thread& client : clients)
+        client.join();
+    prepare.join();
+    QCOMPARE(source->asked(), 1);
+    for (const std::string& list : lists)
+        QCOMPARE(list, lists.front());
+    QCOMPARE(listed(lists.front()).size(), 284);
+}
+
+void TestServiceLoopback::asksAgainForAStationListTheSourceCouldNotGive() {
+    const auto source = std::make_shared<CountingSource>(sample(), 1);
+    const InProcessService service(std::make_unique<TimetableServer>(source));
+    httplib::Client client(service.base().chopped(1).toStdString());
+    const httplib::Result failed = client.Get("/stations.txt");
+    QVERIFY(failed);
+    QCOMPARE(listed(failed->body).size(), 0);
+    const httplib::Result again = client.Get("/stations.txt");
+    QVERIFY(again);
+    QCOMPARE(listed(again->body).size(), 284);
+    QCOMPARE(listed(client.Get("/stations.txt")->body).size(), 284);
+    QCOMPARE(source->asked(), 2); // the good list is kept
 }
 
 QTEST_APPLESS_MAIN(TestServiceLoopback)

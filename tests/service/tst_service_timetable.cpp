@@ -197,6 +197,10 @@ void TestServiceTimetable::mapsFeedAndAnswersQueries_data() {
          times + "g9,08:00:00,08:00:00,y,1\ng9,09:00:00,09:00:00,b,2\ng9,10:00:00,10:00:00,y,3\n"
                  "g9,11:00:00,11:00:00,b,4\n",
          someDay, "between", "乙", "丙", "G9|乙|丙|高速动车|乙|08:00|丙|09:00|01:00|300"},
+        {"a pair of stations passed again measures the same",
+         times + "g9,08:00:00,08:00:00,y,1\ng9,09:00:00,09:00:00,b,2\ng9,10:00:00,10:00:00,y,3\n"
+                 "g9,11:00:00,11:00:00,b,4\n",
+         someDay, "station", "乙", "", "G9|乙|丙|高速动车|乙|08:00|丙|11:00|03:00|900"},
         {"loop: listed once at the station",
          times + "g9,08:00:00,08:00:00,y,1\ng9,09:00:00,09:00:00,b,2\ng9,10:00:00,10:00:00,y,3\n",
          someDay, "station", "乙", "", "G9|乙|乙|高速动车|乙|08:00|乙|10:00|02:00|600"},
