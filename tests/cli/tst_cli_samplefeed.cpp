@@ -159,11 +159,12 @@ void SampleFeedTest::stationListCountsTheDaysTrains() {
     const QString text = gb.decode(QByteArray::fromStdString(result->body));
     // Platforms, entrances and boarding areas are no stations of their own; a platform's
     // trains count at its station.
-    QCOMPARE(text.split(u'\n', Qt::SkipEmptyParts),
-             (QStringList{"# name\tpinyin\tinitials\ttrains\tdates 20190301 20190820",
-                          "Awesome Museum\tawesomemuseum\tam\t4", "City Center\tcitycenter\tcc\t26",
-                          "International Airport (ABC)\tinternationalairportabc\tiaa\t26",
-                          "Lake\tlake\tl\t20"}));
+    QCOMPARE(
+        text.split(u'\n', Qt::SkipEmptyParts),
+        (QStringList{"# name\tpinyin\tinitials\ttrains\tdates 20190301 20190820\tsource timetable",
+                     "Awesome Museum\tawesomemuseum\tam\t4", "City Center\tcitycenter\tcc\t26",
+                     "International Airport (ABC)\tinternationalairportabc\tiaa\t26",
+                     "Lake\tlake\tl\t20"}));
 }
 
 QTEST_GUILESS_MAIN(SampleFeedTest)

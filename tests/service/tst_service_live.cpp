@@ -8,6 +8,9 @@
 #include "testfiles.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -62,12 +65,125 @@ private slots:
         QCOMPARE(answer.value.rows.first().link, QStringLiteral("train.asp?cc=K511"));
         QCOMPARE(live->skippedRows(), 3 + 1); // three bad rows, one bad station entry
         // The stale path of the init page was corrected by the site's redirect answer once.
-        QCOMPARE(m_site->hits("queryA"), 1);
+        QCOMPARE(m_site->hits("wrongPath"), 1);
         QCOMPARE(m_site->hits("queryZ"), 1);
         // Asked again: from the cache, nothing more goes to the site.
         const int before = live->requestCount();
         live->trainsBetween(tomorrow(), QStringLiteral("北京"), QStringLiteral("上海虹桥"));
         QCOMPARE(live->requestCount(), before);
+    }
+
+    // The shapes the site's between-stations answers have come in, made up here: what is read.
+    void ticketAnswerShapes_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QStringList>("read"); // "CODE FROM-TO DEP ARR DURATION NO SEATS"
+        QTest::addColumn<QString>("redirect");
+        const QString row49 =
+            ReplaySite::row("G7", "BNQ", "SQQ", "BNQ", "SQQ", "07:05", "11:40", "04:35", 49);
+        const QStringList g7{"G7 BNQ-SQQ 07:05 11:40 04:35 5a000G701 OM9"};
+        QTest::newRow("49 fields, encoded secret")
+            << ReplaySite::ticketAnswer({row49}, {}) << g7 << QString();
+        QString broken =
+            ReplaySite::row("G7", "BNQ", "SQQ", "BNQ", "SQQ", "07:05", "11:40", "04:35", 58);
+        broken.replace(QStringLiteral("c2VjcmV0%0A"), QStringLiteral("c2Vj\ncmV0+/=\n"));
+        QTest::newRow("58 fields, decoded secret with line breaks")
+            << ReplaySite::ticketAnswer({broken}, {}) << g7 << QString();
+        QTest::newRow("row encoded whole")
+            << ReplaySite::ticketAnswer({QString::fromLatin1(row49.toUtf8().toPercentEncoding())},
+                                        {})
+            << g7 << QString();
+        QTest::newRow("pretty-printed")
+            << QJsonDocument::fromJson(ReplaySite::ticketAnswer({row49}, {}))
+                   .toJson(QJsonDocument::Indented)
+            << g7 << QString();
+        const QByteArray named = R"({"validateMessagesShowId":"_validatorMessage","status":true,
+            "data":[{"queryLeftNewDTO":{"train_no":"5a0000K7070A","station_train_code":"K707",
+            "start_station_telecode":"AAQ","start_station_name":"甲","end_station_telecode":"BBQ",
+            "from_station_telecode":"AAQ","to_station_telecode":"BBQ","start_time":"21:07",
+            "arrive_time":"06:30","lishi":"33:23","start_train_date":"20160101",
+            "from_station_no":"01","to_station_no":"09","seat_types":"1413","yz_num":"有"},
+            "secretStr":"MjAx%3D","buttonTextInfo":"预订"},
+            {"queryLeftNewDTO":{"station_train_code":"K709","start_time":"9:00"}}],
+            "messages":[],"validateMessages":{}})";
+        QTest::newRow("named fields before the pipe rows")
+            << named << QStringList{"K707 AAQ-BBQ 21:07 06:30 33:23 5a0000K7070A 1413"}
+            << QString();
+        for (const char* body :
+             {R"({"status":false,"c_url":"leftTicket/queryT","c_name":"CLeftTicketUrl"})",
+              R"({"c_url":"leftTicket/queryT","c_name":"CLeftTicketUrl","status":false})",
+              R"({"c_url":"leftTicket/queryT"})", R"({"c_url":"/otn/leftTicket/queryT"})"})
+            QTest::newRow(body) << QByteArray(body) << QStringList() << "leftTicket/queryT";
+    }
+    void ticketAnswerShapes() {
+        QFETCH(QByteArray, body);
+        QFETCH(QStringList, read);
+        QFETCH(QString, redirect);
+        const live::site::TicketAnswer answer = live::site::parseTicketAnswer(body);
+        QCOMPARE(answer.fault, live::site::Fault::None);
+        QCOMPARE(answer.redirectPath, redirect);
+        QStringList got;
+        for (const live::site::TicketRow& r : answer.rows)
+            got << QStringLiteral("%1 %2-%3 %4 %5 %6 %7 %8")
+                       .arg(r.code, r.fromCode, r.toCode, r.departure, r.arrival, r.duration,
+                            r.trainNo, r.seatTypes);
+        QCOMPARE(got, read);
+        if (body.contains("K709")) {
+            QCOMPARE(answer.skipped, 1);
+            QCOMPARE(answer.names.value(QStringLiteral("AAQ")), QStringLiteral("甲"));
+        }
+    }
+
+    // Stop lists of both interfaces, fares and the init pages' paths, in the site's shapes.
+    void otherAnswerShapes() {
+        using namespace live::site;
+        const QByteArray byEnds = R"({
+            "validateMessagesShowId" : "_validatorMessage", "status" : true,
+            "data" : { "data" : [
+                { "start_station_name" : "甲", "arrive_time" : "----", "station_name" : "甲",
+                  "train_class_name" : "快速", "start_time" : "21:07", "stopover_time" : "----",
+                  "station_no" : "01", "isEnabled" : true },
+                { "arrive_time" : "23:50", "station_name" : "乙", "start_time" : "23:52",
+                  "stopover_time" : "2分钟", "station_no" : "02", "isEnabled" : true },
+                { "arrive_time" : "06:30", "station_name" : "丙", "start_time" : "06:30",
+                  "stopover_time" : "----", "station_no" : "03", "isEnabled" : true } ] } })";
+        const QByteArray bare =
+            R"({"data":[{"arrive_day_str":"当日到达","station_name":"甲","arrive_time":"----",
+            "arrive_day_diff":"0","start_time":"21:07","station_no":"01","running_time":"00:00"},
+            {"arrive_day_str":"次日到达","station_name":"丙","arrive_time":"06:30","OT":[],
+            "arrive_day_diff":"1","start_time":"06:30","station_no":"02","running_time":"09:23"}]})";
+        auto shown = [](const StopAnswer& a) {
+            QStringList out;
+            for (const StopRow& s : a.stops)
+                out << QStringLiteral("%1 %2 %3 %4")
+                           .arg(s.station, s.arrival, s.departure)
+                           .arg(s.dayOffset);
+            return out;
+        };
+        const StopAnswer first = parseStopList(byEnds);
+        QCOMPARE(first.trainClass, QStringLiteral("快速"));
+        QCOMPARE(shown(first),
+                 (QStringList{"甲  21:07 -1", "乙 23:50 23:52 -1", "丙 06:30 06:30 -1"}));
+        QCOMPARE(shown(parseStopList(bare)), (QStringList{"甲  21:07 0", "丙 06:30 06:30 1"}));
+
+        const FareAnswer fares = parseFares(R"({"status":true,"data":{"9":"12340","OT":[],
+            "WZ":"¥61.5","M":"¥98.0","A9":"¥123.4","O":"¥61.5","train_no":"5a000G701"},
+            "messages":[],"validateMessages":{}})");
+        QCOMPARE(fares.fault, Fault::None);
+        QCOMPARE(fares.yuan, (QHash<QString, QString>{
+                                 {"O", "61.5"}, {"M", "98.0"}, {"A9", "123.4"}, {"WZ", "61.5"}}));
+
+        QCOMPARE(leftTicketPathIn("var CLeftTicketUrl = null;\n var isTestFlow = null;"),
+                 QString());
+        QCOMPARE(leftTicketPathIn("var CLeftTicketUrl = 'leftTicket/queryG';"),
+                 QStringLiteral("leftTicket/queryG"));
+        QCOMPARE(leftTicketPathIn(
+                     "var ctx =\\'/otn/\\';\\n var CLeftTicketUrl = \\'leftTicket/queryU\\';"),
+                 QStringLiteral("leftTicket/queryU"));
+        QCOMPARE(transferPathIn("var lc_search_url = '/lcquery/queryG';"),
+                 QStringLiteral("/lcquery/queryG"));
+        QCOMPARE(
+            transferUrl(QStringLiteral("/lcquery/queryG"), QDate(2030, 1, 1), "AAQ", "BBQ").path(),
+            QStringLiteral("/lcquery/queryG"));
     }
 
     void failuresAreToldNotShownAsNoTrains_data() {
@@ -164,7 +280,7 @@ private slots:
             << QStringList{"--", "--", "--", "--", "930.0", "553.5"};
         QTest::newRow("night train past midnight")
             << "K511"
-            << QStringList{"青岛北 -1 1215", "济南西 1420 1432", "南京南 1750 1760", "上海 1985 -1"}
+            << QStringList{"青岛北 -1 1215", "北京 1780 1810", "南京南 2290 2300", "上海 2575 -1"}
             << QStringList{"156.5", "--", "283.5", "441.0", "--", "--"};
     }
     void trainStopsAndFares() {
@@ -204,11 +320,102 @@ private slots:
         m_site->start();
         auto live = liveSource();
         QVERIFY(live->trainsAtStation(tomorrow(), QStringLiteral("北京")).failure.isFailure());
+        // A day outside the sale window still goes to the site; only its empty answer is
+        // put down to the window.
         const QDate far = QDate::currentDate().addDays(LiveSource::saleDays + 5);
         const auto answer =
-            live->trainsBetween(far, QStringLiteral("北京"), QStringLiteral("上海虹桥"));
+            live->trainsBetween(far, QStringLiteral("北京"), QStringLiteral("长沙南"));
         QVERIFY(answer.failure.reason.contains(far.toString(Qt::ISODate)));
-        QCOMPARE(live->requestCount(), 0);
+        QVERIFY(live->requestCount() > 0);
+        const auto shown =
+            live->trainsBetween(far, QStringLiteral("北京"), QStringLiteral("上海虹桥"));
+        QVERIFY2(!shown.failure.isFailure(), qPrintable(shown.failure.reason));
+        QCOMPARE(shown.value.rows.size(), 3);
+    }
+
+    // An answer for a day long past, as recorded answers are: the rows, then each row's stops
+    // and fares from what its row names, with no train search.
+    void pastDayRowsOpenTheirTrains() {
+        const QJsonObject named{{"train_no", "5a000G10101"},
+                                {"station_train_code", "G101"},
+                                {"start_station_telecode", "BNQ"},
+                                {"start_station_name", "北京南"},
+                                {"end_station_telecode", "XHQ"},
+                                {"end_station_name", "徐州东"},
+                                {"from_station_telecode", "BNQ"},
+                                {"to_station_telecode", "JXQ"},
+                                {"start_time", "07:00"},
+                                {"arrive_time", "08:30"},
+                                {"lishi", "01:30"},
+                                {"start_train_date", "20221028"},
+                                {"from_station_no", "01"},
+                                {"to_station_no", "02"},
+                                {"seat_types", "OM9"}};
+        const QJsonObject answer{{"status", true},
+                                 {"data", QJsonArray{QJsonObject{{"queryLeftNewDTO", named},
+                                                                 {"secretStr", "eA%3D%3D"}}}}};
+        m_site->between.insert(QStringLiteral("BJQ-JXQ"),
+                               {200, QJsonDocument(answer).toJson(QJsonDocument::Indented)});
+        m_site->between.insert(QStringLiteral("BJQ-NNQ"), {302, {}});
+        m_site->start();
+        auto live = liveSource();
+        const QDate day(2022, 10, 28);
+        const auto rows =
+            live->trainsBetween(day, QStringLiteral("北京"), QStringLiteral("济南西"));
+        QVERIFY2(!rows.failure.isFailure(), qPrintable(rows.failure.reason));
+        QCOMPARE(rows.value.rows.size(), 1);
+        QCOMPARE(rows.value.rows[0].terminus, QStringLiteral("徐州东")); // named by the answer
+        const auto train = live->train(day, QStringLiteral("G101"));
+        QVERIFY2(train.value.has_value(), qPrintable(train.failure.reason));
+        QCOMPARE(train.value->stops.size(), 4);
+        const auto fares = live->fares(day, QStringLiteral("G101"));
+        QVERIFY2(fares.value.has_value(), qPrintable(fares.failure.reason));
+        QCOMPARE(fares.value->cells.last().secondClass, QStringLiteral("553.5"));
+        QCOMPARE(m_site->hits("search"), 0);
+        const auto byNumber = live->trainsByNumber(day, QStringLiteral("g101"));
+        QVERIFY(!byNumber.value.isEmpty());
+        QCOMPARE(byNumber.value.first().fromTime, QStringLiteral("07:00"));
+        // A past day the site has nothing for: its answer, and why that may be.
+        const auto none =
+            live->trainsBetween(day, QStringLiteral("北京"), QStringLiteral("长沙南"));
+        QVERIFY(none.failure.reason.contains(QStringLiteral("2022-10-28 不在")));
+        // The site turns such a day away as it turns away a distrusted visitor: told, but
+        // neither a new visit nor a pause for the days it does sell.
+        const auto turnedAway =
+            live->trainsBetween(day, QStringLiteral("北京"), QStringLiteral("南京南"));
+        QVERIFY2(turnedAway.failure.reason.contains(QStringLiteral("没有答复这一天")) &&
+                     turnedAway.failure.reason.contains(QStringLiteral("2022-10-28 不在")),
+                 qPrintable(turnedAway.failure.reason));
+        QCOMPARE(m_site->hits("init"), 1);
+        const auto sold =
+            live->trainsBetween(tomorrow(), QStringLiteral("北京"), QStringLiteral("上海虹桥"));
+        QVERIFY2(!sold.failure.isFailure(), qPrintable(sold.failure.reason));
+    }
+
+    // The init page's path, or none; the site's wrong-path answer with or without a redirect
+    // status: the rows are found either way.
+    void wrongPathIsFollowed_data() {
+        QTest::addColumn<QByteArray>("initPage");
+        QTest::addColumn<int>("status");
+        QTest::newRow("named path, plain answer") << QByteArray() << 200;
+        QTest::newRow("named path, redirect status") << QByteArray() << 302;
+        QTest::newRow("no path named")
+            << QByteArray("<script>var ctx ='/otn/';\n var CLeftTicketUrl = null;</script>") << 302;
+    }
+    void wrongPathIsFollowed() {
+        QFETCH(QByteArray, initPage);
+        QFETCH(int, status);
+        if (!initPage.isEmpty())
+            m_site->initPage = initPage;
+        m_site->wrongPathStatus = status;
+        m_site->start();
+        auto live = liveSource();
+        const auto answer =
+            live->trainsBetween(tomorrow(), QStringLiteral("北京"), QStringLiteral("上海虹桥"));
+        QVERIFY2(!answer.failure.isFailure(), qPrintable(answer.failure.reason));
+        QCOMPARE(answer.value.rows.size(), 3);
+        QCOMPARE(m_site->hits("wrongPath"), 1);
+        QCOMPARE(m_site->hits("queryZ"), 1);
     }
 
     // Through the service's own pages, as the client reads them: rows, transfer, detail and
@@ -229,13 +436,20 @@ private slots:
         QTest::newRow("station query") << d + "show_findresult.asp?CX_Type=CZ&FZ=&DZ=&CC=&CZ=北京"
                                        << QStringList{"<p class=reason>实时来源不提供车站查询"};
         QTest::newRow("detail") << d + "show_train.asp?cc=K511"
-                                << QStringList{"青岛北", "20:15", "05:10", "上海"};
+                                << QStringList{"青岛北", "20:15", "05:40", "上海", "<td>--</td>"};
         QTest::newRow("fare") << d + "fare/chaxun/resultc.asp?txtcheci=G101"
                               << QStringList{"553.5", "930.0", "全程票价", "单位：元<"};
-        QTest::newRow("outside the sale window")
+        QTest::newRow("outside the sale window, nothing found")
             << "/d/" + QDate::currentDate().addDays(40).toString("yyyyMMdd") +
-                   "/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=G101"
+                   "/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=X9"
             << QStringList{pages::noTrainPhrase, "不在铁路官方网站可查询的日期内"};
+        QTest::newRow("outside the sale window, answered")
+            << "/d/20221028/show_findresult.asp?CX_Type=ZZ&FZ=北京&DZ=上海&CC=&CZ="
+            << QStringList{"K511", "G103", "G101"};
+        QTest::newRow("every row's train has its detail")
+            << d + "show_train.asp?cc=G103" << QStringList{"北京南", "06:45", "10:05", "上海虹桥"};
+        QTest::newRow("station list names the source")
+            << d + "stations.txt" << QStringList{"\tsource live\n"};
     }
     void pagesOfTheService() {
         QFETCH(QString, path);

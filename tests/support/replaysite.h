@@ -19,6 +19,11 @@ public:
     QByteArray stationScript = defaultStations();
     // Answers by "FROM-TO" telecodes for pairs other than the built-in ones.
     QHash<QString, std::pair<int, QByteArray>> between;
+    // The init page names a stale path; a page that names none leaves the default one.
+    QByteArray initPage = "<html><head><script>var CLeftTicketUrl = 'leftTicket/queryA';"
+                          "</script></head></html>";
+    // The status the wrong-path answer comes with (200, or a redirect).
+    int wrongPathStatus = 200;
 
     static QByteArray defaultStations() {
         return QStringLiteral("var station_names ='@bjq|北京|BJQ|beijing|bj|0|0001|北京|||"
@@ -58,8 +63,9 @@ public:
         f[13] = QStringLiteral("20300101");
         f[16] = QStringLiteral("01");
         f[17] = QStringLiteral("04");
-        if (fields > 35)
-            f[35] = QStringLiteral("OM9");
+        // Seat classes: multiple-unit trains sell first and second class, the others berths.
+        const bool multipleUnit = QStringLiteral("GDC").contains(code.front());
+        f[35] = multipleUnit ? QStringLiteral("OM9") : QStringLiteral("1413");
         return f.mid(0, fields).join(u'|');
     }
 
@@ -74,7 +80,7 @@ public:
             .toJson(QJsonDocument::Compact);
     }
 
-    void start() {
+    bool start(int port = 0) {
         auto& http = loopback.server;
         // Headers and body go out in two writes; without this each answer waits for the
         // delayed acknowledgement, which is the replay's cost, not the site's.
@@ -88,21 +94,23 @@ public:
         http.Get(otn + "leftTicket/init", [this](const httplib::Request&, httplib::Response& res) {
             count("init");
             res.set_header("Set-Cookie", "JSESSIONID=replay; Path=/otn");
-            res.set_content("<html><head><script>var CLeftTicketUrl = 'leftTicket/queryA';"
-                            "</script></head></html>",
-                            "text/html");
+            res.set_content(initPage.toStdString(), "text/html");
         });
         http.Get(otn + "lcQuery/init", [this](const httplib::Request&, httplib::Response& res) {
             count("lcinit");
             res.set_content("<script>var lc_search_url = '/lcquery/queryT';</script>", "text/html");
         });
-        http.Get(
-            otn + "leftTicket/queryA", [this](const httplib::Request&, httplib::Response& res) {
-                count("queryA");
-                res.set_content(
-                    R"({"c_url":"leftTicket/queryZ","c_name":"CLeftTicketUrl","status":false})",
-                    "application/json");
-            });
+        // Every other query path is a stale one.
+        http.Get(R"(/kyfw\.12306\.cn/otn/leftTicket/query[A-Y]?)", [this](const httplib::Request&,
+                                                                          httplib::Response& res) {
+            count("wrongPath");
+            res.status = wrongPathStatus;
+            if (wrongPathStatus == 302)
+                res.set_header("Location", "/kyfw.12306.cn/otn/view/error.html");
+            res.set_content(
+                R"({"c_url":"leftTicket/queryZ","c_name":"CLeftTicketUrl","status":false})",
+                "application/json");
+        });
         http.Get(otn + "leftTicket/queryZ",
                  [this](const httplib::Request& req, httplib::Response& res) {
                      count("queryZ");
@@ -128,12 +136,12 @@ public:
                      count("search");
                      const QString key = QString::fromStdString(req.get_param_value("keyword"));
                      QJsonArray hits;
-                     for (const auto& [code, from, to] : trains())
-                         if (code.startsWith(key))
-                             hits.append(QJsonObject{{"station_train_code", code},
-                                                     {"train_no", "5a000" + code + "01"},
-                                                     {"from_station", from},
-                                                     {"to_station", to}});
+                     for (const Made& t : trains())
+                         if (t.code.startsWith(key))
+                             hits.append(QJsonObject{{"station_train_code", t.code},
+                                                     {"train_no", trainNo(t.code)},
+                                                     {"from_station", t.stops.first().name},
+                                                     {"to_station", t.stops.last().name}});
                      json(res, QJsonObject{{"data", hits}, {"status", true}, {"errorMsg", ""}});
                  });
         http.Get(otn + "queryTrainInfo/query",
@@ -144,7 +152,8 @@ public:
         http.Get(otn + "leftTicket/queryTicketPrice", [this](const httplib::Request& req,
                                                              httplib::Response& res) {
             count("price");
-            const bool multipleUnit = req.get_param_value("seat_types") == "OM9";
+            const bool multipleUnit =
+                QString::fromStdString(req.get_param_value("seat_types")).contains(u'O');
             QJsonObject data{{"OT", QJsonArray()},
                              {"train_no", QString::fromStdString(req.get_param_value("train_no"))}};
             if (multipleUnit) {
@@ -164,7 +173,7 @@ public:
             res.set_content("<html><body>网络可能存在问题，请您重试一下！</body></html>",
                             "text/html");
         });
-        loopback.start();
+        return loopback.start(port);
     }
 
     QString base() const { return loopback.url(QStringLiteral("/")); }
@@ -175,32 +184,55 @@ public:
     }
 
 private:
-    using TrainEnds = std::tuple<QString, QString, QString>;
-    static QList<TrainEnds> trains() {
-        return {{"G101", "北京南", "上海虹桥"},
-                {"G1011", "北京南", "南京南"},
-                {"K511", "青岛北", "上海"}};
+    // The made-up trains: every train of the between answers below can be searched for and
+    // has its stops; their rows agree with the stops.
+    struct MadeStop {
+        const char *name, *arrive, *leave, *dayDiff;
+    };
+    struct Made {
+        QString code;
+        QList<MadeStop> stops;
+    };
+    static QString trainNo(const QString& code) { return "5a000" + code + "01"; }
+    static QList<Made> trains() {
+        return {{"G101",
+                 {{"北京南", "----", "07:00", "0"},
+                  {"济南西", "08:30", "08:32", "0"},
+                  {"南京南", "10:20", "10:22", "0"},
+                  {"上海虹桥", "11:30", "11:30", "0"}}},
+                {"G1011", {{"北京南", "----", "07:30", "0"}, {"南京南", "11:00", "11:00", "0"}}},
+                {"G103",
+                 {{"北京南", "----", "06:45", "0"},
+                  {"南京南", "10:05", "10:07", "0"},
+                  {"上海虹桥", "11:20", "11:20", "0"}}},
+                {"K511",
+                 {{"青岛北", "----", "20:15", "0"},
+                  {"北京", "05:40", "06:10", "1"},
+                  {"南京南", "14:10", "14:20", "1"},
+                  {"上海", "18:55", "18:55", "1"}}},
+                {"Z22",
+                 {{"拉萨", "----", "09:20", "0"},
+                  {"格尔木", "22:40", "23:00", "0"},
+                  {"西宁", "06:35", "06:35", "1"}}}};
     }
 
-    static QJsonObject stop(const char* name, const char* no, const char* arrive, const char* leave,
-                            const char* dayDiff) {
-        return {{"station_name", name}, {"station_no", no},           {"arrive_time", arrive},
-                {"start_time", leave},  {"arrive_day_diff", dayDiff}, {"isEnabled", true}};
-    }
-
-    static QJsonObject stopsAnswer(const std::string& trainNo) {
+    static QJsonObject stopsAnswer(const std::string& number) {
         QJsonArray stops;
-        if (trainNo == "5a000G10101") {
-            QJsonObject first = stop("北京南", "01", "----", "07:00", "0");
-            first.insert("train_class_name", "高速");
-            stops = {first, stop("济南西", "02", "08:30", "08:32", "0"),
-                     stop("南京南", "03", "10:20", "10:22", "0"),
-                     stop("上海虹桥", "04", "11:30", "11:30", "0")};
-        } else if (trainNo == "5a000K51101") {
-            stops = {stop("青岛北", "01", "----", "20:15", "0"),
-                     stop("济南西", "02", "23:40", "23:52", "0"),
-                     stop("南京南", "03", "05:10", "05:20", "1"),
-                     stop("上海", "04", "09:05", "09:05", "1")};
+        for (const Made& t : trains()) {
+            if (trainNo(t.code).toStdString() != number)
+                continue;
+            for (qsizetype i = 0; i < t.stops.size(); ++i) {
+                const MadeStop& s = t.stops[i];
+                QJsonObject o{{"station_name", s.name},
+                              {"station_no", QStringLiteral("%1").arg(i + 1, 2, 10, QChar(u'0'))},
+                              {"arrive_time", s.arrive},
+                              {"start_time", s.leave},
+                              {"arrive_day_diff", s.dayDiff},
+                              {"isEnabled", true}};
+                if (i == 0)
+                    o.insert("train_class_name", t.code.startsWith(u'G') ? "高速" : "快速");
+                stops.append(o);
+            }
         }
         return {{"data", QJsonObject{{"data", stops}}}, {"status", true}, {"httpstatus", 200}};
     }
