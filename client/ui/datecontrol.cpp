@@ -5,7 +5,9 @@
 #include <QCalendarWidget>
 #include <QDateEdit>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QToolButton>
 
 namespace {
@@ -36,6 +38,10 @@ DateControl::DateControl(QWidget* parent)
     m_edit->calendarWidget()->setLocale(QLocale(QLocale::Chinese, QLocale::China));
     m_edit->calendarWidget()->setFirstDayOfWeek(Qt::Monday);
     label->setBuddy(m_edit);
+    // Tab would walk the year, month and day first; ← and → already do that, so Tab leaves.
+    m_edit->installEventFilter(this);
+    if (auto* text = m_edit->findChild<QLineEdit*>())
+        text->installEventFilter(this);
     m_previous =
         button(QStringLiteral("◀"), QStringLiteral("前一天 (Alt+←)"), "DatePrevious", this);
     m_next = button(QStringLiteral("▶"), QStringLiteral("后一天 (Alt+→)"), "DateNext", this);
@@ -58,6 +64,21 @@ DateControl::DateControl(QWidget* parent)
     connect(m_today, &QToolButton::clicked, this, [this] { setDay(QDate::currentDate()); });
     connect(m_edit, &QDateEdit::dateChanged, this, &DateControl::updateButtons);
     updateButtons();
+}
+
+QList<QWidget*> DateControl::tabOrder() const {
+    return {m_previous, m_edit, m_next, m_today};
+}
+
+bool DateControl::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab))
+            return focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                                      !(key->modifiers() & Qt::ShiftModifier));
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QDate DateControl::day() const {

@@ -24,6 +24,11 @@ public:
     QToolButton* previousButton() const { return m_previous; }
     QToolButton* nextButton() const { return m_next; }
     QToolButton* todayButton() const { return m_today; }
+    // The row's controls in the order Tab visits them: as they stand, left to right.
+    QList<QWidget*> tabOrder() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void step(int days);

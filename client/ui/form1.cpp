@@ -282,8 +282,9 @@ void Form1::buildControls() {
 }
 
 void Form1::buildKeyboard() {
-    // Tabs, then the panel on view from its box to its query button, then the filter row and
-    // the lists: what the eye reads, left column first. Hidden controls are passed over.
+    // Tabs, then the panel on view from its box to its query button, then the day, the filter
+    // row and the lists: what the eye reads, left column first. Hidden and disabled controls
+    // are passed over.
     QList<QWidget*> order;
     for (int i = 0; i < 5; ++i)
         order << control(QStringLiteral("LZCommand1[%1]").arg(i));
@@ -294,6 +295,7 @@ void Form1::buildKeyboard() {
         order << control(QStringLiteral("NZCommand1[%1]").arg(i));
     order << control("LeftCommand1") << control("RightCommand1") << SZCommand1;
     order << Text1[0] << Text1[1] << SZCommand2;
+    order << m_date->tabOrder();
     for (QWidget* w : m_filterRow->findChildren<QWidget*>()) {
         if (w->focusPolicy() & Qt::TabFocus)
             order << w;
@@ -707,10 +709,7 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 QSize Form1::windowFrame() const {
-    // While the window manager takes the window on, the frame can read smaller than the
-    // window itself (1 x 1): that is no frame yet.
-    const QSize frame = frameGeometry().size() - size();
-    return frame.width() < 0 || frame.height() < 0 ? QSize(0, 0) : frame;
+    return frameAround(this);
 }
 
 bool Form1::event(QEvent* event) {

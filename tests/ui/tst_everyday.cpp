@@ -265,10 +265,23 @@ void EverydayTest::tabReachesEveryVisibleControl() {
     QStringList expected;
     for (int i = 0; i < 5; ++i)
         expected << QStringLiteral("LZCommand1[%1]").arg(i);
-    expected << panel << "FilterClass0";
+    // The day's row, left to right, its date one stop; a day button that cannot step is passed.
+    QStringList day;
+    for (const char* name : {"DatePrevious", "DateEdit", "DateNext", "DateToday"}) {
+        const auto* w = m_form->findChild<QWidget*>(QString::fromLatin1(name));
+        if (w->isEnabled())
+            day << w->objectName();
+    }
+    QVERIFY(day.contains("DateEdit") && day.contains("DateToday"));
+    expected << panel << day << "FilterClass0";
     QCOMPARE(reached.mid(0, expected.size()), expected);
     QCOMPARE(reached.last(), QStringLiteral("ListView%1").arg(tab + 1)); // then round again
     QVERIFY(reached.contains(QStringLiteral("FilterTo")));
+    // Shift+Tab walks the row back the same way.
+    auto* date = m_form->findChild<QWidget*>(QStringLiteral("DateEdit"));
+    date->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget()->objectName(), expected[expected.indexOf("DateEdit") - 1]);
 
     // Space on a focused button clicks it, as the mouse does.
     auto* trainTab = m_form->findChild<SkinButton*>(QStringLiteral("LZCommand1[0]"));

@@ -20,13 +20,16 @@
 #include <QMap>
 #include <QLineEdit>
 #include <QMenu>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <httplib.h>
+#include <xcb/xcb.h>
 
 #include <atomic>
+#include <cstdlib>
 
 // Catches what the client hands to the default browser.
 class UrlRecorder : public QObject {
@@ -229,25 +232,146 @@ static QMap<QString, QRect> layoutOf(const QWidget* form) {
     return places;
 }
 
+// Frames a shown window as a reparenting window manager does: the window goes into a parent
+// window with a title band and borders and stays where it stands on the screen, told so by a
+// synthetic configure notice, with no move or resize of its own. Later moves and resizes the
+// window asks for are carried out on the frame, as a manager's are.
+class ManagerFrame {
+public:
+    ManagerFrame(const QWidget* window, QMargins margins)
+        : m_margins(margins) {
+        m_connection = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(m_connection))
+            return;
+        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+        m_window = xcb_window_t(window->winId());
+        m_frame = xcb_generate_id(m_connection);
+        const quint32 redirect = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_frame, m_root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
+                          &redirect);
+        place(window->geometry());
+        xcb_map_window(m_connection, m_frame);
+        xcb_reparent_window(m_connection, m_window, m_frame, qint16(margins.left()),
+                            qint16(margins.top()));
+        tell(window->geometry());
+        sync();
+        m_requests =
+            new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read);
+        QObject::connect(m_requests, &QSocketNotifier::activated, m_requests, [this] {
+            while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
+                if ((event->response_type & 0x7f) == XCB_CONFIGURE_REQUEST)
+                    configure(*reinterpret_cast<xcb_configure_request_event_t*>(event));
+                std::free(event);
+            }
+        });
+    }
+    ~ManagerFrame() {
+        delete m_requests;
+        if (m_frame) { // the window goes back to the root before its frame goes
+            xcb_reparent_window(m_connection, m_window, m_root, 0, 0);
+            xcb_destroy_window(m_connection, m_frame);
+            sync();
+        }
+        xcb_disconnect(m_connection);
+    }
+    bool framed() const { return m_frame != 0; }
+
+private:
+    void configure(const xcb_configure_request_event_t& request) {
+        if (request.window != m_window)
+            return;
+        QRect inner = m_inner;
+        if (request.value_mask & XCB_CONFIG_WINDOW_X)
+            inner.moveLeft(request.x);
+        if (request.value_mask & XCB_CONFIG_WINDOW_Y)
+            inner.moveTop(request.y);
+        if (request.value_mask & XCB_CONFIG_WINDOW_WIDTH)
+            inner.setWidth(request.width);
+        if (request.value_mask & XCB_CONFIG_WINDOW_HEIGHT)
+            inner.setHeight(request.height);
+        place(inner);
+        const quint32 size[] = {quint32(inner.width()), quint32(inner.height())};
+        xcb_configure_window(m_connection, m_window,
+                             XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+        tell(inner);
+        xcb_flush(m_connection);
+    }
+    void place(const QRect& inner) {
+        m_inner = inner;
+        const QRect outer = inner.marginsAdded(m_margins);
+        const quint32 values[] = {quint32(outer.x()), quint32(outer.y()), quint32(outer.width()),
+                                  quint32(outer.height())};
+        xcb_configure_window(m_connection, m_frame,
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                                 XCB_CONFIG_WINDOW_HEIGHT,
+                             values);
+    }
+    void tell(const QRect& inner) {
+        xcb_configure_notify_event_t notice{};
+        notice.response_type = XCB_CONFIGURE_NOTIFY;
+        notice.event = notice.window = m_window;
+        notice.x = qint16(inner.x());
+        notice.y = qint16(inner.y());
+        notice.width = quint16(inner.width());
+        notice.height = quint16(inner.height());
+        xcb_send_event(m_connection, false, m_window, XCB_EVENT_MASK_STRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&notice));
+    }
+    void sync() {
+        std::free(
+            xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    }
+
+    QMargins m_margins;
+    QRect m_inner; // the window's place on the screen
+    xcb_connection_t* m_connection = nullptr;
+    xcb_window_t m_root = 0, m_window = 0, m_frame = 0;
+    QSocketNotifier* m_requests = nullptr;
+};
+
+// Whether a widget has painted since this was put on it.
+class PaintSeen : public QObject {
+public:
+    explicit PaintSeen(QWidget* widget) { widget->installEventFilter(this); }
+    bool seen = false;
+    bool eventFilter(QObject*, QEvent* event) override {
+        seen = seen || event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 void Form1Test::firstLayoutIsTheLayoutOfItsSize() {
-    // Straight after show(), whatever the window manager adds around the window, the layout is
-    // the one a resize to the same size gives.
+    // Straight after show(), once the window manager has put its frame around the window, the
+    // layout is the one of the outer size, and the one the window gets back after a move and a
+    // resize (a maximise and restore).
     Form1 form(m_folder.path());
+    PaintSeen painted(&form);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QTest::qWait(300); // the frame arrives after the window is mapped
+    QTRY_VERIFY(painted.seen); // a busy manager frames a window that has painted already
+    const QMargins margins(2, 25, 2, 5);
+    ManagerFrame frame(&form, margins);
+    QVERIFY(frame.framed());
+    QTest::qWait(300); // the window takes in its frame
+    // The skin ends 500 twips above the status bar of the outer height: no grey band.
+    const QWidget* skin = in(&form, "Main1");
+    const QWidget* status = in(&form, "StatusBar1");
+    const int outerHeight = twips(form.height() + margins.top() + margins.bottom());
+    QCOMPARE(skin->height(), px(outerHeight - twips(status->height()) - 500));
+
     const QMap<QString, QRect> first = layoutOf(&form);
-    const QSize size = form.size();
-    form.resize(size + QSize(60, 40));
-    QTRY_COMPARE(form.size(), size + QSize(60, 40));
-    form.resize(size);
-    QTRY_COMPARE(form.size(), size);
+    const QRect place = form.geometry();
+    const QRect elsewhere = place.translated(20, 20).adjusted(0, 0, 60, 40);
+    form.setGeometry(elsewhere);
+    QTRY_COMPARE(form.geometry(), elsewhere);
+    form.setGeometry(place);
+    QTRY_COMPARE(form.geometry(), place);
     QTest::qWait(100);
     const QMap<QString, QRect> again = layoutOf(&form);
     for (auto it = again.cbegin(); it != again.cend(); ++it)
         QVERIFY2(first.value(it.key()) == it.value(), qPrintable(it.key()));
     // The status bar is one row at the foot of the window.
-    const QWidget* status = form.findChild<QWidget*>(QStringLiteral("StatusBar1"));
     QCOMPARE(status->geometry().bottom(), form.height() - 1);
 }
 
