@@ -14,6 +14,8 @@
 #include <memory>
 #include <thread>
 
+using namespace Qt::StringLiterals;
+
 using live::LiveSource;
 using Outcome = source::Between::Outcome;
 
@@ -55,15 +57,15 @@ private slots:
                                  r.fromTime, r.toStation, r.toTime,   r.duration}
                          .join(u' ');
         QCOMPARE(shown, (QStringList{
-                            "K511 青岛北 上海 北京 06:10 上海 18:55 12:45",
-                            "G103 北京南 上海虹桥 北京南 06:45 上海虹桥 11:20 04:35",
-                            "G101 北京南 上海虹桥 北京南 07:00 上海虹桥 11:30 04:30",
+                            u"K511 青岛北 上海 北京 06:10 上海 18:55 12:45"_s,
+                            u"G103 北京南 上海虹桥 北京南 06:45 上海虹桥 11:20 04:35"_s,
+                            u"G101 北京南 上海虹桥 北京南 07:00 上海虹桥 11:30 04:30"_s,
                         }));
         QCOMPARE(answer.value.rows.first().link, QStringLiteral("train.asp?cc=K511"));
         QCOMPARE(live->skippedRows(), 3 + 1); // three bad rows, one bad station entry
         // The stale path of the init page was corrected by the site's redirect answer once.
-        QCOMPARE(m_site->hits("queryA"), 1);
-        QCOMPARE(m_site->hits("queryZ"), 1);
+        QCOMPARE(m_site->hits(u"queryA"_s), 1);
+        QCOMPARE(m_site->hits(u"queryZ"_s), 1);
         // Asked again: from the cache, nothing more goes to the site.
         const int before = live->requestCount();
         live->trainsBetween(tomorrow(), QStringLiteral("北京"), QStringLiteral("上海虹桥"));
@@ -106,8 +108,8 @@ private slots:
         m_site->start();
         auto live = liveSource();
         live->trainsBetween(tomorrow(), QStringLiteral("北京"), QStringLiteral("南京南"));
-        QCOMPARE(m_site->hits("init"), 2); // the first visit and one new visitor
-        QCOMPARE(m_site->hits("queryZ"), 2);
+        QCOMPARE(m_site->hits(u"init"_s), 2); // the first visit and one new visitor
+        QCOMPARE(m_site->hits(u"queryZ"_s), 2);
         // Backing off: the next question is answered at once, without asking the site.
         const int before = live->requestCount();
         const auto next =
@@ -138,7 +140,7 @@ private slots:
         const auto answer =
             live->trainsBetween(tomorrow(), QStringLiteral("拉萨"), QStringLiteral("三亚"));
         QCOMPARE(answer.value.outcome, Outcome::Transfer);
-        QCOMPARE(answer.value.cities, (QStringList{"西宁", "广州南"}));
+        QCOMPARE(answer.value.cities, (QStringList{u"西宁"_s, u"广州南"_s}));
         const auto leg =
             live->legTrains(tomorrow(), QStringLiteral("拉萨"), QStringLiteral("西宁"));
         QCOMPARE(leg.value.size(), 1);
@@ -160,12 +162,14 @@ private slots:
         QTest::addColumn<QStringList>("fareAtTerminus");
         QTest::newRow("day train")
             << "g101"
-            << QStringList{"北京南 -1 420", "济南西 510 512", "南京南 620 622", "上海虹桥 690 -1"}
-            << QStringList{"--", "--", "--", "--", "930.0", "553.5"};
+            << QStringList{u"北京南 -1 420"_s, u"济南西 510 512"_s, u"南京南 620 622"_s,
+                           u"上海虹桥 690 -1"_s}
+            << QStringList{u"--"_s, u"--"_s, u"--"_s, u"--"_s, u"930.0"_s, u"553.5"_s};
         QTest::newRow("night train past midnight")
             << "K511"
-            << QStringList{"青岛北 -1 1215", "济南西 1420 1432", "南京南 1750 1760", "上海 1985 -1"}
-            << QStringList{"156.5", "--", "283.5", "441.0", "--", "--"};
+            << QStringList{u"青岛北 -1 1215"_s, u"济南西 1420 1432"_s, u"南京南 1750 1760"_s,
+                           u"上海 1985 -1"_s}
+            << QStringList{u"156.5"_s, u"--"_s, u"283.5"_s, u"441.0"_s, u"--"_s, u"--"_s};
     }
     void trainStopsAndFares() {
         QFETCH(QString, number);
@@ -219,23 +223,24 @@ private slots:
         const QString day = tomorrow().toString(QStringLiteral("yyyyMMdd"));
         const QString d = QStringLiteral("/d/") + day + QStringLiteral("/");
         QTest::newRow("city to city")
-            << d + "show_findresult.asp?CX_Type=ZZ&FZ=北京&DZ=上海&CC=&CZ="
-            << QStringList{"K511", "G103", "G101", "青岛北"};
-        QTest::newRow("transfer") << d + "show_findresult.asp?CX_Type=ZZ&FZ=拉萨&DZ=三亚&CC=&CZ="
-                                  << QStringList{pages::transferPhrase, "西宁", "广州南"};
-        QTest::newRow("refused") << d + "show_findresult.asp?CX_Type=ZZ&FZ=北京&DZ=南京南&CC=&CZ="
-                                 << QStringList{pages::noTrainPhrase,
-                                                "<p class=reason>铁路官方网站拒绝了查询"};
-        QTest::newRow("station query") << d + "show_findresult.asp?CX_Type=CZ&FZ=&DZ=&CC=&CZ=北京"
-                                       << QStringList{"<p class=reason>实时来源不提供车站查询"};
-        QTest::newRow("detail") << d + "show_train.asp?cc=K511"
-                                << QStringList{"青岛北", "20:15", "05:10", "上海"};
-        QTest::newRow("fare") << d + "fare/chaxun/resultc.asp?txtcheci=G101"
-                              << QStringList{"553.5", "930.0", "全程票价", "单位：元<"};
+            << d + u"show_findresult.asp?CX_Type=ZZ&FZ=北京&DZ=上海&CC=&CZ="_s
+            << QStringList{u"K511"_s, u"G103"_s, u"G101"_s, u"青岛北"_s};
+        QTest::newRow("transfer") << d + u"show_findresult.asp?CX_Type=ZZ&FZ=拉萨&DZ=三亚&CC=&CZ="_s
+                                  << QStringList{pages::transferPhrase, u"西宁"_s, u"广州南"_s};
+        QTest::newRow("refused")
+            << d + u"show_findresult.asp?CX_Type=ZZ&FZ=北京&DZ=南京南&CC=&CZ="_s
+            << QStringList{pages::noTrainPhrase, u"<p class=reason>铁路官方网站拒绝了查询"_s};
+        QTest::newRow("station query")
+            << d + u"show_findresult.asp?CX_Type=CZ&FZ=&DZ=&CC=&CZ=北京"_s
+            << QStringList{u"<p class=reason>实时来源不提供车站查询"_s};
+        QTest::newRow("detail") << d + u"show_train.asp?cc=K511"_s
+                                << QStringList{u"青岛北"_s, u"20:15"_s, u"05:10"_s, u"上海"_s};
+        QTest::newRow("fare") << d + u"fare/chaxun/resultc.asp?txtcheci=G101"_s
+                              << QStringList{u"553.5"_s, u"930.0"_s, u"全程票价"_s, u"单位：元<"_s};
         QTest::newRow("outside the sale window")
-            << "/d/" + QDate::currentDate().addDays(40).toString("yyyyMMdd") +
-                   "/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=G101"
-            << QStringList{pages::noTrainPhrase, "不在铁路官方网站可查询的日期内"};
+            << u"/d/"_s + QDate::currentDate().addDays(40).toString(u"yyyyMMdd"_s) +
+                   u"/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=G101"_s
+            << QStringList{pages::noTrainPhrase, u"不在铁路官方网站可查询的日期内"_s};
     }
     void pagesOfTheService() {
         QFETCH(QString, path);
@@ -284,14 +289,14 @@ private slots:
         const auto list = live->stations(tomorrow());
         QVERIFY(!list.failure.isFailure());
         QCOMPARE(int(list.value.size()), expected);
-        QCOMPARE(m_site->hits("stations"), 1);
+        QCOMPARE(m_site->hits(u"stations"_s), 1);
         QCOMPARE(readAll(file) == served, expected == 13);
         // A refused refresh is not tried again at once; a fresh copy on disk is used as it is.
         live->stations(tomorrow());
-        QCOMPARE(m_site->hits("stations"), 1);
+        QCOMPARE(m_site->hits(u"stations"_s), 1);
         auto again = liveSource();
         again->stations(tomorrow());
-        QCOMPARE(m_site->hits("stations"), expected == 13 ? 1 : 2);
+        QCOMPARE(m_site->hits(u"stations"_s), expected == 13 ? 1 : 2);
     }
 };
 

@@ -25,6 +25,8 @@
 
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 class QueryWindowsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -150,7 +152,7 @@ void QueryWindowsTest::closedDetailWindowComesBackEmpty() {
 
     // A link the service does not know: the message, and no window.
     m_form->Show2Search(QStringLiteral("train.asp?cc=NOPE"), QStringLiteral("NOPE"), {});
-    QCOMPARE(m_messages, QStringList{"参数丢失。"});
+    QCOMPARE(m_messages, QStringList{u"参数丢失。"_s});
     QVERIFY(!m_form->detailWindow());
 
     m_form->ListView1_DblClick();
@@ -280,7 +282,7 @@ void QueryWindowsTest::unknownFareShowsMessageOnly() {
         modal->close();
     });
     m_form->SearchPJ_Click(); // no row selected: the number is empty
-    QCOMPARE(m_messages, QStringList{"信息目前暂不存在。"});
+    QCOMPARE(m_messages, QStringList{u"信息目前暂不存在。"_s});
     QVERIFY(!windowShown);
 }
 
