@@ -97,17 +97,6 @@ template <typename Keep> QList<QStringList> rowsWhere(const QTreeWidget* view, K
     return rows;
 }
 
-// The cells of rows as the list shows them, top to bottom: every row not filtered out, or
-// only the selected ones.
-QList<QStringList> rowsOnView(const QTreeWidget* view) {
-    return rowsWhere(view, [](const QTreeWidgetItem* item) { return !item->isHidden(); });
-}
-
-QList<QStringList> selectedRows(const QTreeWidget* view) {
-    return rowsWhere(
-        view, [](const QTreeWidgetItem* item) { return item->isSelected() && !item->isHidden(); });
-}
-
 } // namespace
 
 ResultItem::ResultItem(TrainList list, const QStringList& cells, const StationIndex* stations)
@@ -189,12 +178,15 @@ qsizetype ResultLists::applyFilter(const RowFilter& filter) {
 }
 
 QString ResultLists::selectionAsText() const {
-    const QList<QStringList> rows = selectedRows(view(m_onView));
+    const QList<QStringList> rows = rowsWhere(view(m_onView), [](const QTreeWidgetItem* item) {
+        return item->isSelected() && !item->isHidden();
+    });
     return rows.isEmpty() ? QString() : rowsAsText(m_onView, rows);
 }
 
 QByteArray ResultLists::onViewAsCsv(qsizetype* count) const {
-    const QList<QStringList> rows = rowsOnView(view(m_onView));
+    const QList<QStringList> rows =
+        rowsWhere(view(m_onView), [](const QTreeWidgetItem* item) { return !item->isHidden(); });
     *count = rows.size();
     return rowsAsCsv(m_onView, rows);
 }

@@ -3,13 +3,13 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-using namespace Qt::StringLiterals;
-
 // Starts a built quillon-service on a free loopback port and returns its base address
 // ("http://127.0.0.1:PORT/"), or an empty text (with the service's errors logged).
 inline QString startServiceProcess(QProcess& service, const QString& program,
                                    const QStringList& args) {
-    service.start(program, QStringList{u"--port"_s, u"0"_s, u"--host"_s, u"127.0.0.1"_s} + args);
+    service.start(program, QStringList{QStringLiteral("--port"), QStringLiteral("0"),
+                                       QStringLiteral("--host"), QStringLiteral("127.0.0.1")} +
+                               args);
     if (service.waitForStarted(10000)) {
         while (!service.canReadLine() && service.waitForReadyRead(10000)) {
         }
