@@ -72,6 +72,12 @@ inline constexpr QChar lineEnd = u'\n';
 enum Field { Name, Pinyin, Initials, Trains, FieldCount };
 // The header line's field naming the days the service answers: "dates YYYYMMDD YYYYMMDD".
 inline constexpr QStringView datesField = u"dates ";
+// The header line's field naming where the answers come from, "source KIND": the built-in
+// sample's made-up times, the railway's official site read live, or another timetable.
+inline constexpr QStringView sourceField = u"source ";
+inline constexpr QStringView sampleSource = u"sample";
+inline constexpr QStringView liveSource = u"live";
+inline constexpr QStringView otherSource = u"timetable";
 // A city of several stations: "#city", the four fields of a station, then its stations
 // separated by blanks; readers that skip comment lines never see it.
 inline constexpr QStringView cityLine = u"#city";

@@ -271,7 +271,7 @@ struct TimetableServer::Impl {
         if (list.isEmpty()) {
             const source::DayRange range = source->days();
             list = stationListPage(source->stations(day).value, source->cities(day).value,
-                                   range.first, range.last);
+                                   range.first, range.last, source->kind());
             std::lock_guard lock(listMutex);
             stationLists.emplace_back(day, list);
             if (stationLists.size() > 8)

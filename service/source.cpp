@@ -1,6 +1,13 @@
 #include "source.h"
 
+#include "contract/pagecontract.h"
+
 namespace source {
+
+QString TimetableSource::kind() const {
+    return (isSample() ? contract::stations::sampleSource : contract::stations::otherSource)
+        .toString();
+}
 
 namespace {
 

@@ -61,6 +61,8 @@ public:
     virtual QDate defaultDay() const = 0;
     // Whether the figures are made up (the built-in sample): pages say so.
     virtual bool isSample() const { return false; }
+    // The source's kind as stations.txt names it (contract::stations::sourceField).
+    virtual QString kind() const;
 
     virtual Answer<QList<StationListEntry>> stations(QDate day) = 0;
     virtual Answer<QList<TrainListRow>> trainsByNumber(QDate day, const QString& text) = 0;

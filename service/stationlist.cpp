@@ -20,7 +20,7 @@ QString oneField(QString text) {
 } // namespace
 
 QByteArray stationListPage(const QList<StationListEntry>& entries, const QList<CityEntry>& cities,
-                           QDate first, QDate last) {
+                           QDate first, QDate last, const QString& source) {
     // Keyed by code points, so the order is code-point order even beyond the BMP.
     std::map<std::u32string, StationListEntry> byName;
     for (const StationListEntry& entry : entries) {
@@ -43,6 +43,8 @@ QByteArray stationListPage(const QList<StationListEntry>& entries, const QList<C
     if (first.isValid() && last.isValid())
         text += separator + datesField.toString() + first.toString(QStringLiteral("yyyyMMdd")) +
                 u' ' + last.toString(QStringLiteral("yyyyMMdd"));
+    if (!source.isEmpty())
+        text += separator + sourceField.toString() + source;
     text += lineEnd;
     for (const CityEntry& city : cities) {
         const QString name = oneField(city.name);

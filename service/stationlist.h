@@ -27,6 +27,7 @@ struct CityEntry {
 // service answers, "dates YYYYMMDD YYYYMMDD", when `first` and `last` are valid. Each city
 // comes on a line of its own after the header, "#city\tNAME\tPINYIN\tINITIALS\tTRAINS\t"
 // followed by its stations separated by blanks; readers that skip "#" lines see the list as
-// before.
+// before. A `source` kind, when given, follows as "source KIND".
 QByteArray stationListPage(const QList<StationListEntry>& entries,
-                           const QList<CityEntry>& cities = {}, QDate first = {}, QDate last = {});
+                           const QList<CityEntry>& cities = {}, QDate first = {}, QDate last = {},
+                           const QString& source = {});

@@ -29,7 +29,8 @@ struct TrainStop {
     int stationId = -1;
     int arrival = -1;   // minutes since 00:00 of the day the train sets off; -1 at the first stop
     int departure = -1; // same clock; -1 at the last stop
-    int km = 0;         // from the first stop
+    int km = 0;         // from the first stop; unknownKm where the source gives no distance
+    static constexpr int unknownKm = -1;
 };
 
 struct Train {

@@ -46,6 +46,11 @@ namespace pages {
 
 namespace {
 
+// A distance as the pages show it; a distance the source does not know is a missing value.
+QString kmText(int km) {
+    return km < 0 ? fares::none : QStringLiteral("%1公里").arg(km);
+}
+
 // What the stop page and the fare page show of one stop.
 struct StopText {
     QString arrival, departure, dwell, elapsed, day, km;
@@ -62,7 +67,7 @@ StopText stopText(const Train& train, const TrainStop& stop) {
                   : fares::none;
     t.elapsed = stop.arrival >= 0 ? durationText(stop.arrival - setOff) : fares::none;
     t.day = QString::number(at / (24 * 60) + 1);
-    t.km = QString::number(stop.km);
+    t.km = stop.km < 0 ? fares::none : QString::number(stop.km);
     return t;
 }
 
@@ -138,7 +143,7 @@ QString fareHeader(const Train& train, const fares::Cells& whole, bool sample) {
          QStringLiteral("</tr>\n<tr>");
     // center 7, center 8, #ffffff 5.
     h += caption(QStringLiteral("类型")) + centered(escapeHtml(train.trainClass)) +
-         caption(QStringLiteral("全程")) + centered(QStringLiteral("%1公里").arg(last.km)) +
+         caption(QStringLiteral("全程")) + centered(kmText(last.km)) +
          caption(QStringLiteral("软卧上/下")) + white(whole.softSleeper, cs3) +
          QStringLiteral("</tr>\n<tr>");
     // #ffffff 6 (the remark; its line break is the page's own), 7, 8.
@@ -196,7 +201,7 @@ QByteArray trainStopsPage(const Train& train, QDate day) {
         body += QStringLiteral("<tr>");
         for (const QString& text :
              {QString::number(i + 1), escapeHtml(train.stops[i].station), t.arrival, t.departure,
-              t.dwell, t.day, t.km + QStringLiteral("公里")})
+              t.dwell, t.day, kmText(train.stops[i].km)})
             body += QStringLiteral("<td>") + text + QStringLiteral("</td>");
         body += QStringLiteral("</tr>\n");
     }

@@ -1,5 +1,7 @@
 #include "servicedays.h"
 
+#include "contract/pagecontract.h"
+
 namespace {
 
 // The entities an escaped text can hold: the five named ones and numeric references.
@@ -47,9 +49,8 @@ QDate compactDate(QStringView text) {
     return QDate::fromString(text.toString(), QStringLiteral("yyyyMMdd"));
 }
 
-} // namespace
-
-ServiceDays parseServiceDays(const QByteArray& stationList) {
+// The value of the header line's field that starts with `name` ("dates "); null without one.
+QString headerField(const QByteArray& stationList, QStringView name) {
     const qsizetype end = stationList.indexOf('\n');
     const QString header =
         QString::fromLatin1(stationList.left(end < 0 ? stationList.size() : end));
@@ -57,16 +58,34 @@ ServiceDays parseServiceDays(const QByteArray& stationList) {
         return {};
     for (QStringView field : QStringView(header).split(u'\t')) {
         field = field.trimmed();
-        if (!field.startsWith(u"dates "))
-            continue;
-        const QList<QStringView> parts = field.mid(6).split(u' ', Qt::SkipEmptyParts);
-        if (parts.size() != 2)
-            return {};
-        const QDate first = compactDate(parts[0]), last = compactDate(parts[1]);
-        if (!first.isValid() || !last.isValid() || last < first)
-            return {};
-        return {true, first, last};
+        if (field.startsWith(name))
+            return field.mid(name.size()).trimmed().toString();
     }
+    return {};
+}
+
+} // namespace
+
+ServiceDays parseServiceDays(const QByteArray& stationList) {
+    const QString dates = headerField(stationList, contract::stations::datesField);
+    const QList<QStringView> parts = QStringView(dates).split(u' ', Qt::SkipEmptyParts);
+    if (parts.size() != 2)
+        return {};
+    const QDate first = compactDate(parts[0]), last = compactDate(parts[1]);
+    if (!first.isValid() || !last.isValid() || last < first)
+        return {};
+    return {true, first, last};
+}
+
+QString parseServiceSource(const QByteArray& stationList) {
+    return headerField(stationList, contract::stations::sourceField);
+}
+
+QString sourceCredit(const QString& source) {
+    if (source == contract::stations::sampleSource)
+        return QStringLiteral("样例时刻表");
+    if (source == contract::stations::liveSource)
+        return QStringLiteral("官方网站实时数据");
     return {};
 }
 

@@ -18,6 +18,10 @@ struct ServiceDays {
 
 // What the header line of a stations.txt says; not known for a list without one.
 ServiceDays parseServiceDays(const QByteArray& stationList);
+// The kind of source the header names ("sample", "live" …); empty when it names none.
+QString parseServiceSource(const QByteArray& stationList);
+// How the status bar names that source ("样例时刻表"); empty for a source it need not name.
+QString sourceCredit(const QString& source);
 
 // The addresses to ask for one day, and what to tell the user about them.
 struct DayBases {

@@ -273,8 +273,12 @@ void Form1::buildStatusBar() {
     }
     m_panels[2]->setText(kHint);
     m_panels[2]->setToolTip(kHint);
-    m_panels[3]->setText(Program::kCreditLine);
-    m_panels[3]->setToolTip(Program::kCreditLine);
+    setCredit(Program::kCreditLine);
+}
+
+void Form1::setCredit(const QString& text) {
+    m_panels[3]->setText(text);
+    m_panels[3]->setToolTip(text);
 }
 
 QTreeWidget* Form1::listView(TrainList list) const {

@@ -67,6 +67,7 @@ public:
     // The station list behind completion and the pinyin order of names; empty turns
     // completion off. The bytes are stations.txt as the service sends it.
     void useStationList(const QByteArray& bytes);
+    void setCredit(const QString& text);
     const StationIndex& stations() const { return m_stations; }
     FilterRow* filterRow() const { return m_filterRow; }
     DateControl* dateControl() const { return m_date; }

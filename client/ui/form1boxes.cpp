@@ -117,6 +117,9 @@ void Form1::settleStationBoxes() {
 void Form1::useStationList(const QByteArray& bytes) {
     m_stations = StationIndex(parseStationList(bytes));
     m_serviceDays = parseServiceDays(bytes);
+    // The credit panel names the service's source once its list says which it is.
+    if (const QString source = parseServiceSource(bytes); !source.isEmpty())
+        setCredit(Program::creditLine(sourceCredit(source)));
     if (m_date)
         m_date->setServiceDays(m_serviceDays, QDate::currentDate());
 }

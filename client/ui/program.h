@@ -22,7 +22,13 @@ inline SourceChoice Source; // what the bundled service serves when the client s
 // Texts of the publisher that the windows show; configuration, not code.
 inline const QString kPortalBrand = QStringLiteral("Quillon 铁路时刻  127.0.0.1");
 inline const QString kContactLine = QStringLiteral("help@quillon.example");
-inline const QString kCreditLine = QStringLiteral("Quillon 查询系统 · 样例时刻表");
+// The credit line naming the service's source ("样例时刻表"); the bare name without one.
+inline QString creditLine(const QString& source) {
+    const QString name = QStringLiteral("Quillon 查询系统");
+    return source.isEmpty() ? name : name + QStringLiteral(" · ") + source;
+}
+// Until the service's station list names its source: the bundled service's default.
+inline const QString kCreditLine = creditLine(QStringLiteral("样例时刻表"));
 
 // Names the program for its settings and cache folders. It sets no display name on purpose:
 // the window system would append one to every window's caption.

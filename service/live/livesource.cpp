@@ -3,6 +3,7 @@
 #include "live/fetcher.h"
 #include "live/siteformat.h"
 #include "live/ttlcache.h"
+#include "contract/pagecontract.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,6 +50,9 @@ QString outsideSale(QDate day, const source::DayRange& range) {
     return QStringLiteral("%1 不在铁路官方网站可查询的日期内（%2 至 %3）。")
         .arg(day.toString(f), range.first.toString(f), range.last.toString(f));
 }
+QString declinedDay() {
+    return QStringLiteral("铁路官方网站没有答复这一天的查询。");
+}
 QString noStationList(const QString& why) {
     return QStringLiteral("无法取得铁路官方网站的车站表：%1").arg(why);
 }
@@ -81,6 +85,12 @@ constexpr int failuresToOpen = 3;
 constexpr int maxOtherHits = 20;
 // A refreshed list shorter than this share of the old one is taken for a broken answer.
 constexpr double shortestRefresh = 0.8;
+
+// Today and the days after it that the site sells.
+source::DayRange saleWindow() {
+    const QDate today = QDate::currentDate();
+    return {today, today.addDays(LiveSource::saleDays - 1)};
+}
 
 QString dayKey(QDate day) {
     return day.toString(QStringLiteral("yyyyMMdd"));
@@ -199,7 +209,10 @@ struct LiveSource::Impl {
         pathsFound = {};
     }
 
-    Fetched fetch(const QUrl& url, bool json) {
+    // `day`, when given, is the day asked about: the site turns away days it does not sell
+    // the way it turns away a visitor it distrusts, and that is no reason to start afresh or
+    // to back off.
+    Fetched fetch(const QUrl& url, bool json, QDate day = {}) {
         {
             std::lock_guard lock(stateMutex);
             const auto now = Clock::now();
@@ -233,6 +246,8 @@ struct LiveSource::Impl {
                 noteFailure();
                 return {{}, reason::siteSays(QStringLiteral("HTTP %1").arg(r.status))};
             }
+            if (day.isValid() && !saleWindow().contains(day))
+                return {{}, reason::declinedDay()};
             // Once after a refusal: a new visitor with fresh cookies and paths found anew.
             if (attempt == 0 && !reinitTried) {
                 reinitTried = true;
@@ -356,13 +371,14 @@ struct LiveSource::Impl {
             return *hit;
         ensurePaths();
         Answer<QList<site::TicketRow>> answer;
-        for (int attempt = 0; attempt < 2; ++attempt) {
+        // The init page's path, the site's correction of it, and once more if it moved again.
+        for (int attempt = 0; attempt < 3; ++attempt) {
             QString path;
             {
                 std::lock_guard lock(stateMutex);
                 path = leftTicketPath;
             }
-            const Fetched got = fetch(site::leftTicketUrl(path, day, fromCode, toCode), true);
+            const Fetched got = fetch(site::leftTicketUrl(path, day, fromCode, toCode), true, day);
             if (!got.ok()) {
                 answer.failure.reason = got.reason;
                 return answer;
@@ -393,6 +409,8 @@ struct LiveSource::Impl {
                 for (QString* code : {&row.startCode, &row.endCode, &row.fromCode, &row.toCode})
                     if (parsed.names.contains(*code))
                         nameHints.put(*code, parsed.names.value(*code), trainAge);
+                // A row opened next for its stops or fares needs no train search.
+                rowHints.put(dayKey(day) + u'|' + row.code.toUpper(), row, trainAge);
             }
             tickets.put(key, answer, answer.value.isEmpty() ? emptyAge : betweenAge);
             return answer;
@@ -402,6 +420,7 @@ struct LiveSource::Impl {
     }
 
     TtlCache<QString> nameHints{20000};
+    TtlCache<site::TicketRow> rowHints{5000};
 
     QString stationName(const QString& code) {
         const QString known = nameFor(code, {});
@@ -449,7 +468,7 @@ struct LiveSource::Impl {
             std::lock_guard lock(stateMutex);
             path = transferPath;
         }
-        const Fetched got = fetch(site::transferUrl(path, day, fromCode, toCode), true);
+        const Fetched got = fetch(site::transferUrl(path, day, fromCode, toCode), true, day);
         if (!got.ok())
             return {{}, {got.reason}};
         const site::TransferAnswer parsed = site::parseTransfers(got.body);
@@ -464,7 +483,7 @@ struct LiveSource::Impl {
         const QString key = dayKey(day) + u'|' + number.toUpper();
         if (auto hit = searches.get(key))
             return {*hit, {}};
-        const Fetched got = fetch(site::trainSearchUrl(number.toUpper(), day), true);
+        const Fetched got = fetch(site::trainSearchUrl(number.toUpper(), day), true, day);
         if (!got.ok())
             return {{}, {got.reason}};
         const site::SearchAnswer parsed = site::parseTrainSearch(got.body);
@@ -474,20 +493,37 @@ struct LiveSource::Impl {
         return {parsed, {}};
     }
 
-    Answer<site::StopAnswer> stopsOf(QDate day, const QString& trainNo) {
-        const QString key = dayKey(day) + u'|' + trainNo;
-        if (auto hit = stopLists.get(key))
-            return {*hit, {}};
-        ensurePaths(); // the stop list wants the site's cookies too
-        const Fetched got = fetch(site::stopListUrl(trainNo, day), true);
+    Answer<site::StopAnswer> readStops(const QUrl& url, QDate day) {
+        const Fetched got = fetch(url, true, day);
         if (!got.ok())
             return {{}, {got.reason}};
         const site::StopAnswer parsed = site::parseStopList(got.body);
         skipped += parsed.skipped;
         if (parsed.fault != site::Fault::None || (parsed.stops.isEmpty() && parsed.skipped > 0))
             return {{}, {reason::formatChanged(QStringLiteral("经停站"))}};
-        stopLists.put(key, parsed, parsed.stops.isEmpty() ? emptyAge : trainAge);
         return {parsed, {}};
+    }
+
+    // `day` is the day the train left its origin; `asked`, the user's day, decides how a
+    // refusal is read. `fromCode` and `toCode`, when known, let the older interface answer
+    // where the newer one does not.
+    Answer<site::StopAnswer> stopsOf(QDate day, const QString& trainNo, const QString& fromCode,
+                                     const QString& toCode, QDate asked) {
+        const QString key = dayKey(day) + u'|' + trainNo;
+        if (auto hit = stopLists.get(key))
+            return {*hit, {}};
+        ensurePaths(); // the stop list wants the site's cookies too
+        Answer<site::StopAnswer> got = readStops(site::stopListUrl(trainNo, day), asked);
+        if ((got.failure.isFailure() || got.value.stops.isEmpty()) && !fromCode.isEmpty() &&
+            !toCode.isEmpty()) {
+            Answer<site::StopAnswer> older =
+                readStops(site::stopListByEndsUrl(trainNo, fromCode, toCode, day), asked);
+            if (!older.failure.isFailure() && !older.value.stops.isEmpty())
+                got = older;
+        }
+        if (!got.failure.isFailure())
+            stopLists.put(key, got.value, got.value.stops.isEmpty() ? emptyAge : trainAge);
+        return got;
     }
 
     static std::optional<site::SearchHit> exactHit(const site::SearchAnswer& found,
@@ -507,6 +543,7 @@ struct LiveSource::Impl {
             const site::StopRow& s = stops.stops[i];
             TrainStop stop;
             stop.station = s.station;
+            stop.km = TrainStop::unknownKm; // the site's stop lists give no distances
             const bool first = i == 0, last = i == stops.stops.size() - 1;
             if (!first && !s.arrival.isEmpty())
                 clock = stop.arrival = minutesAt(s.arrival, s.dayOffset, clock);
@@ -521,26 +558,57 @@ struct LiveSource::Impl {
     struct Found {
         site::SearchHit hit;
         site::StopAnswer stops;
+        QString seatTypes; // as the train's row gave them; empty when no row was at hand
+        QDate startDay;    // the day the train left its origin, which the site keys it by
     };
+
+    // A train of the list may have left its origin a day or more before the day asked for;
+    // its stops and fares are filed under that day.
+    static QDate startDayOf(const site::TicketRow& row, QDate day) {
+        const QDate start = QDate::fromString(row.startDate, QStringLiteral("yyyyMMdd"));
+        return start.isValid() && start <= day && start.daysTo(day) <= 3 ? start : day;
+    }
     Answer<std::optional<Found>> find(QDate day, const QString& number) {
-        const Answer<site::SearchAnswer> found = search(day, number.trimmed());
-        if (found.failure.isFailure())
-            return {{}, found.failure};
-        const std::optional<site::SearchHit> exact = exactHit(found.value, number);
-        if (!exact)
-            return {};
-        const Answer<site::StopAnswer> stops = stopsOf(day, exact->trainNo);
+        Found found;
+        found.startDay = day;
+        QString fromCode, toCode;
+        if (const auto row = rowHints.get(dayKey(day) + u'|' + number.trimmed().toUpper())) {
+            // A train of a list on view: its row names it, its ends and its seat classes.
+            found.hit = {row->code, row->trainNo, stationName(row->startCode),
+                         stationName(row->endCode)};
+            found.seatTypes = row->seatTypes;
+            found.startDay = startDayOf(*row, day);
+            fromCode = row->fromCode;
+            toCode = row->toCode;
+        } else {
+            const Answer<site::SearchAnswer> searched = search(day, number.trimmed());
+            if (searched.failure.isFailure())
+                return {{}, searched.failure};
+            const std::optional<site::SearchHit> exact = exactHit(searched.value, number);
+            if (!exact)
+                return {};
+            found.hit = *exact;
+            fromCode = codeFor(exact->from);
+            toCode = codeFor(exact->to);
+        }
+        const Answer<site::StopAnswer> stops =
+            stopsOf(found.startDay, found.hit.trainNo, fromCode, toCode, day);
         if (stops.failure.isFailure())
             return {{}, stops.failure};
         if (stops.value.stops.size() < 2)
             return {};
-        return {Found{*exact, stops.value}, {}};
+        found.stops = stops.value;
+        return {found, {}};
     }
 
-    std::optional<QString> dayFailure(QDate day, const source::DayRange& range) const {
-        if (range.contains(day))
-            return std::nullopt;
-        return reason::outsideSale(day, range);
+    // Any day goes to the site, which may still answer for it; where it gave nothing for a
+    // day outside its sale window, that is the likely reason and the user is told.
+    static void noteSaleWindow(QDate day, const source::DayRange& range, bool answered,
+                               source::Failure* failure) {
+        if (answered || range.contains(day))
+            return;
+        const QString outside = reason::outsideSale(day, range);
+        failure->reason = failure->isFailure() ? failure->reason + u' ' + outside : outside;
     }
 };
 
@@ -550,8 +618,11 @@ LiveSource::LiveSource(LiveOptions options)
 LiveSource::~LiveSource() = default;
 
 source::DayRange LiveSource::days() const {
-    const QDate today = QDate::currentDate();
-    return {today, today.addDays(saleDays - 1)};
+    return saleWindow();
+}
+
+QString LiveSource::kind() const {
+    return contract::stations::liveSource.toString();
 }
 
 QDate LiveSource::defaultDay() const {
@@ -568,36 +639,39 @@ Answer<QList<StationListEntry>> LiveSource::stations(QDate) {
 }
 
 Answer<QList<TrainListRow>> LiveSource::trainsByNumber(QDate day, const QString& text) {
+    Answer<QList<TrainListRow>> out = numberRows(day, text);
+    Impl::noteSaleWindow(day, days(), !out.value.isEmpty(), &out.failure);
+    return out;
+}
+
+Answer<QList<TrainListRow>> LiveSource::numberRows(QDate day, const QString& text) {
     Answer<QList<TrainListRow>> out;
-    if (auto why = d->dayFailure(day, days()))
-        return {{}, {*why}};
+    // The train of exactly that number, by its row in a list on view or by the search.
+    const Answer<std::optional<Impl::Found>> exact = d->find(day, text);
+    if (exact.value) {
+        const Train t = Impl::trainOf(exact.value->hit, exact.value->stops);
+        TrainListRow row;
+        row.train = t.number;
+        row.origin = row.fromStation = t.stops.first().station;
+        row.terminus = row.toStation = t.stops.last().station;
+        row.trainClass = t.trainClass;
+        row.fromTime = clockText(t.stops.first().departure);
+        row.toTime = clockText(t.stops.last().arrival);
+        row.duration = durationText(t.stops.last().arrival - t.stops.first().departure);
+        row.distance = fares::none;
+        row.link = Timetable::detailLink(t.number);
+        out.value.append(row);
+    } else if (exact.failure.isFailure()) {
+        return {{}, exact.failure};
+    }
+    // Other trains whose number starts so: their ends only, their times one click away. They
+    // are a help beside the train asked for, so a failed search leaves that train alone.
     const Answer<site::SearchAnswer> found = d->search(day, text.trimmed());
     if (found.failure.isFailure())
-        return {{}, found.failure};
-    const std::optional<site::SearchHit> exact = Impl::exactHit(found.value, text);
-    if (exact) {
-        const Answer<site::StopAnswer> stops = d->stopsOf(day, exact->trainNo);
-        if (stops.failure.isFailure())
-            return {{}, stops.failure};
-        const Train t = Impl::trainOf(*exact, stops.value);
-        if (t.stops.size() >= 2) {
-            TrainListRow row;
-            row.train = t.number;
-            row.origin = row.fromStation = t.stops.first().station;
-            row.terminus = row.toStation = t.stops.last().station;
-            row.trainClass = t.trainClass;
-            row.fromTime = clockText(t.stops.first().departure);
-            row.toTime = clockText(t.stops.last().arrival);
-            row.duration = durationText(t.stops.last().arrival - t.stops.first().departure);
-            row.distance = fares::none;
-            row.link = Timetable::detailLink(t.number);
-            out.value.append(row);
-        }
-    }
-    // Other trains whose number starts so: their ends only, their times one click away.
+        return out.value.isEmpty() ? Answer<QList<TrainListRow>>{{}, found.failure} : out;
     int others = 0;
     for (const site::SearchHit& hit : found.value.hits) {
-        if ((exact && hit.code == exact->code) || ++others > maxOtherHits)
+        if ((exact.value && hit.code == exact.value->hit.code) || ++others > maxOtherHits)
             continue;
         TrainListRow row;
         row.train = hit.code;
@@ -612,9 +686,13 @@ Answer<QList<TrainListRow>> LiveSource::trainsByNumber(QDate day, const QString&
 }
 
 Answer<Between> LiveSource::trainsBetween(QDate day, const QString& from, const QString& to) {
+    Answer<Between> out = betweenRows(day, from, to);
+    Impl::noteSaleWindow(day, days(), out.value.outcome != Between::Outcome::NoTrain, &out.failure);
+    return out;
+}
+
+Answer<Between> LiveSource::betweenRows(QDate day, const QString& from, const QString& to) {
     Answer<Between> out;
-    if (auto why = d->dayFailure(day, days()))
-        return {{}, {*why}};
     if (const QString why = d->ensureStations(); !why.isEmpty())
         return {{}, {why}};
     const QString fromCode = d->codeFor(from);
@@ -650,8 +728,13 @@ Answer<QList<TrainListRow>> LiveSource::trainsAtStation(QDate, const QString&) {
 
 Answer<QList<TrainListRow>> LiveSource::legTrains(QDate day, const QString& from,
                                                   const QString& city) {
-    if (auto why = d->dayFailure(day, days()))
-        return {{}, {*why}};
+    Answer<QList<TrainListRow>> out = legRows(day, from, city);
+    Impl::noteSaleWindow(day, days(), !out.value.isEmpty(), &out.failure);
+    return out;
+}
+
+Answer<QList<TrainListRow>> LiveSource::legRows(QDate day, const QString& from,
+                                                const QString& city) {
     if (from.trimmed().isEmpty())
         return {{}, {reason::legWithoutDeparture()}};
     if (const QString why = d->ensureStations(); !why.isEmpty())
@@ -664,8 +747,12 @@ Answer<QList<TrainListRow>> LiveSource::legTrains(QDate day, const QString& from
 }
 
 Answer<std::optional<Train>> LiveSource::train(QDate day, const QString& number) {
-    if (auto why = d->dayFailure(day, days()))
-        return {{}, {*why}};
+    Answer<std::optional<Train>> out = trainStops(day, number);
+    Impl::noteSaleWindow(day, days(), out.value.has_value(), &out.failure);
+    return out;
+}
+
+Answer<std::optional<Train>> LiveSource::trainStops(QDate day, const QString& number) {
     const Answer<std::optional<Impl::Found>> found = d->find(day, number);
     if (!found.value)
         return {{}, found.failure};
@@ -673,8 +760,12 @@ Answer<std::optional<Train>> LiveSource::train(QDate day, const QString& number)
 }
 
 Answer<std::optional<source::FareTable>> LiveSource::fares(QDate day, const QString& number) {
-    if (auto why = d->dayFailure(day, days()))
-        return {{}, {*why}};
+    Answer<std::optional<source::FareTable>> out = fareTable(day, number);
+    Impl::noteSaleWindow(day, days(), out.value.has_value(), &out.failure);
+    return out;
+}
+
+Answer<std::optional<source::FareTable>> LiveSource::fareTable(QDate day, const QString& number) {
     const QString key = dayKey(day) + u'|' + number.trimmed().toUpper();
     if (auto hit = d->fareTables.get(key))
         return {*hit, {}};
@@ -683,14 +774,16 @@ Answer<std::optional<source::FareTable>> LiveSource::fares(QDate day, const QStr
         return {{}, found.failure};
     const site::SearchHit* exact = &found.value->hit;
     const Answer<site::StopAnswer> stops{found.value->stops, {}};
-    // The seat classes the train sells decide which fares the site gives; without a row of
-    // the train at hand, ask for the classes its kind of train usually has.
+    // The seat classes the train sells decide which fares the site gives: its row's, else
+    // the classes its kind of train usually has.
     const Train t = Impl::trainOf(*exact, stops.value);
-    const QString seatTypes =
-        fares::sellsSeatClasses(t) ? QStringLiteral("OM9") : QStringLiteral("1234");
+    const QString seatTypes = !found.value->seatTypes.isEmpty() ? found.value->seatTypes
+                              : fares::sellsSeatClasses(t)      ? QStringLiteral("OM9")
+                                                                : QStringLiteral("1234");
     const Fetched got = d->fetch(site::fareUrl(exact->trainNo, stops.value.stops.first().stationNo,
-                                               stops.value.stops.last().stationNo, seatTypes, day),
-                                 true);
+                                               stops.value.stops.last().stationNo, seatTypes,
+                                               found.value->startDay),
+                                 true, day);
     if (!got.ok())
         return {{}, {got.reason}};
     const site::FareAnswer parsed = site::parseFares(got.body);

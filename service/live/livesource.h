@@ -28,6 +28,7 @@ public:
     static constexpr int saleDays = 15;
 
     source::DayRange days() const override;
+    QString kind() const override;
     QDate defaultDay() const override;
 
     source::Answer<QList<StationListEntry>> stations(QDate day) override;
@@ -48,6 +49,14 @@ public:
     int requestCount() const;
 
 private:
+    // The answers as the site gave them, before the sale window is considered.
+    source::Answer<QList<TrainListRow>> numberRows(QDate day, const QString& text);
+    source::Answer<source::Between> betweenRows(QDate day, const QString& from, const QString& to);
+    source::Answer<QList<TrainListRow>> legRows(QDate day, const QString& from,
+                                                const QString& city);
+    source::Answer<std::optional<Train>> trainStops(QDate day, const QString& number);
+    source::Answer<std::optional<source::FareTable>> fareTable(QDate day, const QString& number);
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QUrlQuery>
 
+using namespace Qt::StringLiterals;
+
 namespace live::site {
 
 namespace {
@@ -68,10 +70,78 @@ QString clockOrEmpty(const QString& text) {
     return isClock(text) ? text : QString();
 }
 
+// Pages saved from a script's string carry their quotes escaped (\'…\'); `null` names none.
 QString pathIn(const QByteArray& page, const char* variable) {
     const QRegularExpression re(
-        QStringLiteral("var\\s+%1\\s*=\\s*['\"]([^'\"]+)['\"]").arg(QLatin1String(variable)));
+        QStringLiteral("var\\s+%1\\s*=\\s*\\\\?['\"]([^'\"\\\\]+)\\\\?['\"]")
+            .arg(QLatin1String(variable)));
     return re.match(QString::fromUtf8(page)).captured(1).trimmed();
+}
+
+// A path as the site names it ("leftTicket/queryG", "/otn/leftTicket/queryG"), relative to
+// its /otn/ folder.
+QString queryPathOf(QString path) {
+    while (path.startsWith(u'/'))
+        path.remove(0, 1);
+    if (path.startsWith(QLatin1String("otn/")))
+        path.remove(0, 4);
+    return path;
+}
+
+// Rows copied out of a page whole are percent-encoded, separators included.
+QString rowText(const QString& row) {
+    if (row.contains(u'|') || !row.contains(QLatin1String("%7C"), Qt::CaseInsensitive))
+        return row;
+    return QUrl::fromPercentEncoding(row.toUtf8());
+}
+
+// The checks every row passes, whichever shape it came in.
+bool isReadable(const QString& code, const QString& startCode, const QString& endCode,
+                const QString& fromCode, const QString& toCode, const QString& departure,
+                const QString& arrival) {
+    return !code.trimmed().isEmpty() && isTelecode(startCode) && isTelecode(endCode) &&
+           isTelecode(fromCode) && isTelecode(toCode) && isClock(departure) && isClock(arrival);
+}
+
+TicketRow checkedRow(TicketRow r) {
+    // The duration runs past 24 hours on long journeys, so it is not a clock time.
+    static const QRegularExpression span(QStringLiteral("^\\d{1,3}:[0-5]\\d$"));
+    if (!span.match(r.duration).hasMatch())
+        r.duration.clear();
+    return r;
+}
+
+// Answers before the pipe rows named each field: {"queryLeftNewDTO":{"train_no":…},…}.
+void readNamedRows(const QJsonArray& list, TicketAnswer* answer) {
+    for (const QJsonValue& v : list) {
+        const QJsonObject o = v.toObject().value(QStringLiteral("queryLeftNewDTO")).toObject();
+        auto field = [&o](const auto& name) { return o.value(name).toString().trimmed(); };
+        TicketRow r{field("train_no"_L1),
+                    field("station_train_code"_L1),
+                    field("start_station_telecode"_L1),
+                    field("end_station_telecode"_L1),
+                    field("from_station_telecode"_L1),
+                    field("to_station_telecode"_L1),
+                    field("start_time"_L1),
+                    field("arrive_time"_L1),
+                    field("lishi"_L1),
+                    field("start_train_date"_L1),
+                    field("from_station_no"_L1),
+                    field("to_station_no"_L1),
+                    field("seat_types"_L1)};
+        if (!isReadable(r.code, r.startCode, r.endCode, r.fromCode, r.toCode, r.departure,
+                        r.arrival)) {
+            ++answer->skipped;
+            continue;
+        }
+        for (const QLatin1StringView end : {"start"_L1, "end"_L1, "from"_L1, "to"_L1}) {
+            const QString code = field(QString(end) + "_station_telecode"_L1);
+            const QString name = field(QString(end) + "_station_name"_L1);
+            if (isTelecode(code) && !name.isEmpty())
+                answer->names.insert(code, name);
+        }
+        answer->rows.append(checkedRow(r));
+    }
 }
 
 } // namespace
@@ -117,6 +187,15 @@ QUrl stopListUrl(const QString& trainNo, QDate day) {
                    {{QStringLiteral("leftTicketDTO.train_no"), trainNo},
                     {QStringLiteral("leftTicketDTO.train_date"), isoDay(day)},
                     {QStringLiteral("rand_code"), QString()}});
+}
+
+QUrl stopListByEndsUrl(const QString& trainNo, const QString& fromCode, const QString& toCode,
+                       QDate day) {
+    return siteUrl(ticketHost, QStringLiteral("/otn/czxx/queryByTrainNo"),
+                   {{QStringLiteral("train_no"), trainNo},
+                    {QStringLiteral("from_station_telecode"), fromCode},
+                    {QStringLiteral("to_station_telecode"), toCode},
+                    {QStringLiteral("depart_date"), isoDay(day)}});
 }
 
 QUrl fareUrl(const QString& trainNo, const QString& fromNo, const QString& toNo,
@@ -197,12 +276,16 @@ TicketAnswer parseTicketAnswer(const QByteArray& body) {
     if (answer.fault != Fault::None)
         return answer;
     // The wrong-path answer: {"status":false,"c_url":"leftTicket/queryX","c_name":…}.
-    const QString cUrl = root.value(QStringLiteral("c_url")).toString();
+    const QString cUrl = root.value(QStringLiteral("c_url")).toString().trimmed();
     if (!cUrl.isEmpty()) {
-        answer.redirectPath = cUrl.startsWith(QLatin1String("/otn/")) ? cUrl.mid(5) : cUrl;
+        answer.redirectPath = queryPathOf(cUrl);
         return answer;
     }
     answer.message = messagesOf(root);
+    if (data.isArray()) {
+        readNamedRows(data.toArray(), &answer);
+        return answer;
+    }
     if (!data.isObject()) {
         // A declined query names its reason in "messages" and carries no data.
         answer.fault = answer.message.isEmpty() ? Fault::WrongShape : Fault::Refused;
@@ -219,31 +302,17 @@ TicketAnswer parseTicketAnswer(const QByteArray& body) {
         return answer;
     }
     for (const QJsonValue& v : result.toArray()) {
-        const QStringList f = v.toString().split(u'|');
-        if (f.size() < row::minFields || !isTelecode(f[row::startCode]) ||
-            !isTelecode(f[row::endCode]) || !isTelecode(f[row::fromCode]) ||
-            !isTelecode(f[row::toCode]) || !isClock(f[row::departure]) ||
-            !isClock(f[row::arrival]) || f[row::code].trimmed().isEmpty()) {
+        const QStringList f = rowText(v.toString()).split(u'|');
+        if (f.size() < row::minFields ||
+            !isReadable(f[row::code], f[row::startCode], f[row::endCode], f[row::fromCode],
+                        f[row::toCode], f[row::departure], f[row::arrival])) {
             ++answer.skipped;
             continue;
         }
-        TicketRow r;
-        r.trainNo = f[row::trainNo];
-        r.code = f[row::code].trimmed();
-        r.startCode = f[row::startCode];
-        r.endCode = f[row::endCode];
-        r.fromCode = f[row::fromCode];
-        r.toCode = f[row::toCode];
-        r.departure = f[row::departure];
-        r.arrival = f[row::arrival];
-        // The duration runs past 24 hours on long journeys, so it is not a clock time.
-        static const QRegularExpression span(QStringLiteral("^\\d{1,3}:[0-5]\\d$"));
-        r.duration = span.match(f[row::duration]).hasMatch() ? f[row::duration] : QString();
-        r.startDate = f[row::startDate];
-        r.fromNo = f[row::fromNo];
-        r.toNo = f[row::toNo];
-        r.seatTypes = f[row::seatTypes];
-        answer.rows.append(r);
+        answer.rows.append(checkedRow(
+            {f[row::trainNo], f[row::code].trimmed(), f[row::startCode], f[row::endCode],
+             f[row::fromCode], f[row::toCode], f[row::departure], f[row::arrival], f[row::duration],
+             f[row::startDate], f[row::fromNo], f[row::toNo], f[row::seatTypes]}));
     }
     return answer;
 }
@@ -280,7 +349,9 @@ StopAnswer parseStopList(const QByteArray& body) {
     answer.fault = dataOf(body, &root, &data);
     if (answer.fault != Fault::None)
         return answer;
-    const QJsonValue list = data.toObject().value(QStringLiteral("data"));
+    // The stop list sits under data.data; answers quoted without their envelope hold it
+    // under data itself.
+    const QJsonValue list = data.isArray() ? data : data.toObject().value(QStringLiteral("data"));
     if (!list.isArray()) {
         answer.fault = Fault::WrongShape;
         return answer;

@@ -23,6 +23,9 @@ QUrl transferInitUrl();
 QUrl leftTicketUrl(const QString& path, QDate day, const QString& fromCode, const QString& toCode);
 QUrl trainSearchUrl(const QString& number, QDate day);
 QUrl stopListUrl(const QString& trainNo, QDate day);
+// The older stop list interface, still answered; it wants the ends of the journey asked about.
+QUrl stopListByEndsUrl(const QString& trainNo, const QString& fromCode, const QString& toCode,
+                       QDate day);
 QUrl fareUrl(const QString& trainNo, const QString& fromNo, const QString& toNo,
              const QString& seatTypes, QDate day);
 // `path` as the transfer init page names it ("/lcquery/queryG").
@@ -51,7 +54,8 @@ StationList parseStationList(const QByteArray& script);
 QString leftTicketPathIn(const QByteArray& page);
 QString transferPathIn(const QByteArray& page);
 
-// One train of a between-stations answer.
+// One train of a between-stations answer: a row of "|"-separated fields (37 to 58 of them so
+// far, percent-encoded or not), or in older answers an object of named fields.
 struct TicketRow {
     QString trainNo, code, startCode, endCode, fromCode, toCode, departure, arrival, duration;
     QString startDate, fromNo, toNo, seatTypes;

@@ -13,6 +13,8 @@ private Q_SLOTS:
     void asksForTheChosenDay();
     void cutsTheReason_data();
     void cutsTheReason();
+    void namesTheSource_data();
+    void namesTheSource();
 };
 
 void ServiceDaysTest::readsTheDaysOfTheStationList_data() {
@@ -104,6 +106,29 @@ void ServiceDaysTest::cutsTheReason() {
     QFETCH(QString, page);
     QFETCH(QString, reason);
     QCOMPARE(cutReason(page), reason);
+}
+
+// What the status bar calls the service's source: the sample and the live site by name,
+// anything else (or a list that does not say) by none.
+void ServiceDaysTest::namesTheSource_data() {
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QString>("credit");
+    QTest::newRow("live, after the days")
+        << QByteArray("# name\tpinyin\tinitials\ttrains\tdates 20261201 20261215\tsource live\n")
+        << "官方网站实时数据";
+    QTest::newRow("sample") << QByteArray("# name\tsource sample\nA\ta\ta\t1\n") << "样例时刻表";
+    QTest::newRow("a feed") << QByteArray("# name\tdates 20261201 20261231\tsource timetable\n")
+                            << QString();
+    QTest::newRow("older service") << QByteArray("# name\tpinyin\tinitials\ttrains\n") << QString();
+    QTest::newRow("not in the header") << QByteArray("# name\nA\tsource live\n") << QString();
+}
+
+void ServiceDaysTest::namesTheSource() {
+    QFETCH(QByteArray, list);
+    QFETCH(QString, credit);
+    QCOMPARE(sourceCredit(parseServiceSource(list)), credit);
+    // The days are read as before beside it.
+    QCOMPARE(parseServiceDays(list).known, list.contains("dates 2026"));
 }
 
 QTEST_GUILESS_MAIN(ServiceDaysTest)

@@ -212,7 +212,8 @@ void TestServiceDays::refusesBadPrefixes() {
 void TestServiceDays::stationListNamesDaysAndCities() {
     const QStringList lines = get("/d/20261212/stations.txt").split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.value(0),
-             QStringLiteral("# name\tpinyin\tinitials\ttrains\tdates 20261201 20261231"));
+             QStringLiteral("# name\tpinyin\tinitials\ttrains\tdates 20261201 20261231\t"
+                            "source timetable"));
     QVERIFY(lines.contains(QStringLiteral("#city\t北京\tbeijing\tbj\t3\t北京 北京西")));
     QVERIFY(lines.contains(QStringLiteral("#city\t天津\ttianjin\ttj\t1\t天津西")) == false);
     QVERIFY(lines.contains(QStringLiteral("北京西\tbeijingxi\tbjx\t2")));

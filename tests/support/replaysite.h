@@ -21,6 +21,11 @@ public:
     QByteArray stationScript = defaultStations();
     // Answers by "FROM-TO" telecodes for pairs other than the built-in ones.
     QHash<QString, std::pair<int, QByteArray>> between;
+    // The init page names a stale path; a page that names none leaves the default one.
+    QByteArray initPage = "<html><head><script>var CLeftTicketUrl = 'leftTicket/queryA';"
+                          "</script></head></html>";
+    // The status the wrong-path answer comes with (200, or a redirect).
+    int wrongPathStatus = 200;
 
     static QByteArray defaultStations() {
         return QStringLiteral("var station_names ='@bjq|北京|BJQ|beijing|bj|0|0001|北京|||"
@@ -60,8 +65,9 @@ public:
         f[13] = QStringLiteral("20300101");
         f[16] = QStringLiteral("01");
         f[17] = QStringLiteral("04");
-        if (fields > 35)
-            f[35] = QStringLiteral("OM9");
+        // Seat classes: multiple-unit trains sell first and second class, the others berths.
+        const bool multipleUnit = QStringLiteral("GDC").contains(code.front());
+        f[35] = multipleUnit ? QStringLiteral("OM9") : QStringLiteral("1413");
         return f.mid(0, fields).join(u'|');
     }
 
@@ -77,7 +83,7 @@ public:
             .toJson(QJsonDocument::Compact);
     }
 
-    void start() {
+    bool start(int port = 0) {
         auto& http = loopback.server;
         // Headers and body go out in two writes; without this each answer waits for the
         // delayed acknowledgement, which is the replay's cost, not the site's.
@@ -91,21 +97,23 @@ public:
         http.Get(otn + "leftTicket/init", [this](const httplib::Request&, httplib::Response& res) {
             count(u"init"_s);
             res.set_header("Set-Cookie", "JSESSIONID=replay; Path=/otn");
-            res.set_content("<html><head><script>var CLeftTicketUrl = 'leftTicket/queryA';"
-                            "</script></head></html>",
-                            "text/html");
+            res.set_content(initPage.toStdString(), "text/html");
         });
         http.Get(otn + "lcQuery/init", [this](const httplib::Request&, httplib::Response& res) {
             count(u"lcinit"_s);
             res.set_content("<script>var lc_search_url = '/lcquery/queryT';</script>", "text/html");
         });
-        http.Get(
-            otn + "leftTicket/queryA", [this](const httplib::Request&, httplib::Response& res) {
-                count(u"queryA"_s);
-                res.set_content(
-                    R"({"c_url":"leftTicket/queryZ","c_name":"CLeftTicketUrl","status":false})",
-                    "application/json");
-            });
+        // Every other query path is a stale one.
+        http.Get(R"(/kyfw\.12306\.cn/otn/leftTicket/query[A-Y]?)", [this](const httplib::Request&,
+                                                                          httplib::Response& res) {
+            count(u"wrongPath"_s);
+            res.status = wrongPathStatus;
+            if (wrongPathStatus == 302)
+                res.set_header("Location", "/kyfw.12306.cn/otn/view/error.html");
+            res.set_content(
+                R"({"c_url":"leftTicket/queryZ","c_name":"CLeftTicketUrl","status":false})",
+                "application/json");
+        });
         http.Get(otn + "leftTicket/queryZ",
                  [this](const httplib::Request& req, httplib::Response& res) {
                      count(u"queryZ"_s);
@@ -131,23 +139,24 @@ public:
             count(u"search"_s);
             const QString key = QString::fromStdString(req.get_param_value("keyword"));
             QJsonArray hits;
-            for (const auto& [code, from, to] : trains())
-                if (code.startsWith(key))
-                    hits.append(QJsonObject{{u"station_train_code"_s, code},
-                                            {u"train_no"_s, u"5a000"_s + code + u"01"_s},
-                                            {u"from_station"_s, from},
-                                            {u"to_station"_s, to}});
+            for (const Made& t : trains())
+                if (t.code.startsWith(key))
+                    hits.append(QJsonObject{{u"station_train_code"_s, t.code},
+                                            {u"train_no"_s, trainNo(t.code)},
+                                            {u"from_station"_s, t.stops.first().name},
+                                            {u"to_station"_s, t.stops.last().name}});
             json(res, QJsonObject{{u"data"_s, hits}, {u"status"_s, true}, {u"errorMsg"_s, u""_s}});
         });
         http.Get(otn + "queryTrainInfo/query",
                  [this](const httplib::Request& req, httplib::Response& res) {
-                     count(u"stops"_s);
+                     count(u"stops"_s, req.get_param_value("leftTicketDTO.train_date"));
                      json(res, stopsAnswer(req.get_param_value("leftTicketDTO.train_no")));
                  });
         http.Get(otn + "leftTicket/queryTicketPrice",
                  [this](const httplib::Request& req, httplib::Response& res) {
-                     count(u"price"_s);
-                     const bool multipleUnit = req.get_param_value("seat_types") == "OM9";
+                     count(u"price"_s, req.get_param_value("train_date"));
+                     const bool multipleUnit =
+                         QString::fromStdString(req.get_param_value("seat_types")).contains(u'O');
                      QJsonObject data{
                          {u"OT"_s, QJsonArray()},
                          {u"train_no"_s, QString::fromStdString(req.get_param_value("train_no"))}};
@@ -168,7 +177,7 @@ public:
             res.set_content("<html><body>网络可能存在问题，请您重试一下！</body></html>",
                             "text/html");
         });
-        loopback.start();
+        return loopback.start(port);
     }
 
     QString base() const { return loopback.url(QStringLiteral("/")); }
@@ -177,36 +186,66 @@ public:
         QMutexLocker lock(&m_mutex);
         return m_hits.value(what);
     }
+    // The train date the last request of this kind named.
+    QString lastDate(const QString& what) const {
+        QMutexLocker lock(&m_mutex);
+        return m_dates.value(what);
+    }
 
 private:
-    using TrainEnds = std::tuple<QString, QString, QString>;
-    static QList<TrainEnds> trains() {
-        return {{u"G101"_s, u"北京南"_s, u"上海虹桥"_s},
-                {u"G1011"_s, u"北京南"_s, u"南京南"_s},
-                {u"K511"_s, u"青岛北"_s, u"上海"_s}};
+    // The made-up trains: every train of the between answers below can be searched for and
+    // has its stops; their rows agree with the stops.
+    struct MadeStop {
+        QString name, arrive, leave, dayDiff;
+    };
+    struct Made {
+        QString code;
+        QList<MadeStop> stops;
+    };
+    static QString trainNo(const QString& code) { return u"5a000"_s + code + u"01"_s; }
+    static QList<Made> trains() {
+        return {{u"G101"_s,
+                 {{u"北京南"_s, u"----"_s, u"07:00"_s, u"0"_s},
+                  {u"济南西"_s, u"08:30"_s, u"08:32"_s, u"0"_s},
+                  {u"南京南"_s, u"10:20"_s, u"10:22"_s, u"0"_s},
+                  {u"上海虹桥"_s, u"11:30"_s, u"11:30"_s, u"0"_s}}},
+                {u"G1011"_s,
+                 {{u"北京南"_s, u"----"_s, u"07:30"_s, u"0"_s},
+                  {u"南京南"_s, u"11:00"_s, u"11:00"_s, u"0"_s}}},
+                {u"G103"_s,
+                 {{u"北京南"_s, u"----"_s, u"06:45"_s, u"0"_s},
+                  {u"南京南"_s, u"10:05"_s, u"10:07"_s, u"0"_s},
+                  {u"上海虹桥"_s, u"11:20"_s, u"11:20"_s, u"0"_s}}},
+                {u"K511"_s,
+                 {{u"青岛北"_s, u"----"_s, u"20:15"_s, u"0"_s},
+                  {u"北京"_s, u"05:40"_s, u"06:10"_s, u"1"_s},
+                  {u"南京南"_s, u"14:10"_s, u"14:20"_s, u"1"_s},
+                  {u"上海"_s, u"18:55"_s, u"18:55"_s, u"1"_s}}},
+                {u"Z22"_s,
+                 {{u"拉萨"_s, u"----"_s, u"09:20"_s, u"0"_s},
+                  {u"格尔木"_s, u"22:40"_s, u"23:00"_s, u"0"_s},
+                  {u"西宁"_s, u"06:35"_s, u"06:35"_s, u"1"_s}}}};
     }
 
-    static QJsonObject stop(const char* name, const char* no, const char* arrive, const char* leave,
-                            const char* dayDiff) {
-        const auto text = [](const char* utf8) { return QString::fromUtf8(utf8); };
-        return {{u"station_name"_s, text(name)},       {u"station_no"_s, text(no)},
-                {u"arrive_time"_s, text(arrive)},      {u"start_time"_s, text(leave)},
-                {u"arrive_day_diff"_s, text(dayDiff)}, {u"isEnabled"_s, true}};
-    }
-
-    static QJsonObject stopsAnswer(const std::string& trainNo) {
+    static QJsonObject stopsAnswer(const std::string& number) {
         QJsonArray stops;
-        if (trainNo == "5a000G10101") {
-            QJsonObject first = stop("北京南", "01", "----", "07:00", "0");
-            first.insert(u"train_class_name"_s, u"高速"_s);
-            stops = {first, stop("济南西", "02", "08:30", "08:32", "0"),
-                     stop("南京南", "03", "10:20", "10:22", "0"),
-                     stop("上海虹桥", "04", "11:30", "11:30", "0")};
-        } else if (trainNo == "5a000K51101") {
-            stops = {stop("青岛北", "01", "----", "20:15", "0"),
-                     stop("济南西", "02", "23:40", "23:52", "0"),
-                     stop("南京南", "03", "05:10", "05:20", "1"),
-                     stop("上海", "04", "09:05", "09:05", "1")};
+        for (const Made& t : trains()) {
+            if (trainNo(t.code).toStdString() != number)
+                continue;
+            for (qsizetype i = 0; i < t.stops.size(); ++i) {
+                const MadeStop& s = t.stops[i];
+                QJsonObject o{
+                    {u"station_name"_s, s.name},
+                    {u"station_no"_s, QStringLiteral("%1").arg(i + 1, 2, 10, QChar(u'0'))},
+                    {u"arrive_time"_s, s.arrive},
+                    {u"start_time"_s, s.leave},
+                    {u"arrive_day_diff"_s, s.dayDiff},
+                    {u"isEnabled"_s, true}};
+                if (i == 0)
+                    o.insert(u"train_class_name"_s,
+                             t.code.startsWith(u'G') ? u"高速"_s : u"快速"_s);
+                stops.append(o);
+            }
         }
         return {{u"data"_s, QJsonObject{{u"data"_s, stops}}},
                 {u"status"_s, true},
@@ -257,11 +296,13 @@ private:
                         "application/json");
     }
 
-    void count(const QString& what) {
+    void count(const QString& what, const std::string& date = {}) {
         QMutexLocker lock(&m_mutex);
         ++m_hits[what];
+        m_dates[what] = QString::fromStdString(date);
     }
 
     mutable QMutex m_mutex;
     QHash<QString, int> m_hits;
+    QHash<QString, QString> m_dates;
 };
