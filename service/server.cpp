@@ -263,8 +263,8 @@ struct TimetableServer::Impl {
         QByteArray list;
         {
             std::lock_guard lock(listMutex);
-            for (const auto& [d, bytes] : stationLists) {
-                if (d == day)
+            for (const auto& [listDay, bytes] : stationLists) {
+                if (listDay == day)
                     list = bytes;
             }
         }
