@@ -1,6 +1,6 @@
 #include "release/download.h"
 
-#include "fetchpolicy.h"
+#include "net/fetchpolicy.h"
 #include "release/releasesignature.h"
 
 #include <QCoreApplication>

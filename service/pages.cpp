@@ -183,17 +183,17 @@ QByteArray notFoundPage() {
 }
 
 QByteArray bannerPage() {
-    return toGb(QStringLiteral(
-        "<!DOCTYPE html>\n<html><head>"
-        "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
-        "<style>html,body{margin:0;height:100%;overflow:hidden}"
-        "body{font:12px sans-serif;color:#fff;"
-        "background:linear-gradient(160deg,#0b4f6c 0%,#127a7a 60%,#2fa36b 100%)}"
-        ".box{padding:8px 10px}.big{font-size:16px;font-weight:bold;margin-bottom:4px}"
-        ".tip{color:#d6f5e3;line-height:1.45}</style></head>\n<body><div class=\"box\">"
-        "<div class=\"big\">一键查时刻</div>"
-        "<div class=\"tip\">车次 · 站站 · 车站<br>双击停靠站 · 右键票价</div>"
-        "</div></body></html>\n"));
+    return document(
+        QString(),
+        QStringLiteral(
+            "html,body{margin:0;height:100%;overflow:hidden}"
+            "body{font:12px sans-serif;color:#fff;"
+            "background:linear-gradient(160deg,#0b4f6c 0%,#127a7a 60%,#2fa36b 100%)}"
+            ".box{padding:8px 10px}.big{font-size:16px;font-weight:bold;margin-bottom:4px}"
+            ".tip{color:#d6f5e3;line-height:1.45}"),
+        QStringLiteral("<div class=\"box\"><div class=\"big\">一键查时刻</div>"
+                       "<div class=\"tip\">车次 · 站站 · 车站<br>双击停靠站 · 右键票价</div>"
+                       "</div>"));
 }
 
 QByteArray portalPage() {

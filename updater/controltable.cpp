@@ -13,21 +13,21 @@ namespace {
 QWidget* create(const Control& c, QWidget* parent) {
     const QString text = QString::fromUtf8(c.text);
     switch (c.kind) {
-    case Control::Label:
+    case UpdaterUi::Label:
         return new QLabel(text, parent);
-    case Control::List:
+    case UpdaterUi::List:
         return new QListWidget(parent);
-    case Control::Button:
+    case UpdaterUi::Button:
         return new QPushButton(text, parent);
-    case Control::Picture:
+    case UpdaterUi::Picture:
         return new QSvgWidget(text, parent);
-    case Control::Line: {
+    case UpdaterUi::Line: {
         auto* line = new QFrame(parent);
         line->setFrameShape(QFrame::HLine);
         line->setStyleSheet(QStringLiteral("color: palette(mid);"));
         return line;
     }
-    case Control::ProgressBar:
+    case UpdaterUi::ProgressBar:
         return new XP_ProgressBar(parent);
     }
     return nullptr;
@@ -35,7 +35,6 @@ QWidget* create(const Control& c, QWidget* parent) {
 
 } // namespace
 
-void createControls(QWidget* window, std::span<const Control> table) {
-    for (const Control& c : table)
-        place(create(c, window), c.at);
+WindowControls createControls(QWidget* window, std::span<const Control> table) {
+    return buildControls(window, table, create);
 }

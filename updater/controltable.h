@@ -1,19 +1,13 @@
 #pragma once
 
-#include "twips.h"
-
-#include <QWidget>
+#include "windowtable.h"
 
 #include <span>
 
-// One line of an updater window's table: the control's name and place in twips, its kind and
-// its first text (a caption, or the picture's resource).
-struct Control {
-    enum Kind { Label, List, Button, Picture, Line, ProgressBar };
-    Placement at;
-    Kind kind;
-    const char* text = "";
-};
+// What a line of an updater window's table makes.
+enum class UpdaterUi { Label, List, Button, Picture, Line, ProgressBar };
 
-// Creates, names and places every control of `table` in `window`, front to back.
-void createControls(QWidget* window, std::span<const Control> table);
+using Control = ControlLine<UpdaterUi>;
+
+// Makes, names and places every control of `table` in `window` (see buildControls).
+WindowControls createControls(QWidget* window, std::span<const Control> table);

@@ -17,14 +17,14 @@ static void initUpdaterResources() {
 
 namespace {
 
-// In twips, in the order they are stacked.
+// Front to back, in twips.
 constexpr Control kControls[] = {
-    {{"Picture1", 0, 0, 2055, 3880}, Control::Picture, ":/updater/side.svg"},
-    {{"Label1", 2040, 240, 4335, 255}, Control::Label, "本次软件升级："},
-    {{"List1", 2040, 600, 4335, 3300}, Control::List},
-    {{"Line1", 0, 3960, 6480, 15}, Control::Line},
-    {{"Command1", 3600, 4200, 1335, 375}, Control::Button, "升级"},
-    {{"Command2", 5040, 4200, 1335, 375}, Control::Button, "关闭"},
+    {"Command2", UpdaterUi::Button, 5040, 4200, 1335, 375, "关闭"},
+    {"Command1", UpdaterUi::Button, 3600, 4200, 1335, 375, "升级"},
+    {"Line1", UpdaterUi::Line, 0, 3960, 6480, 15},
+    {"List1", UpdaterUi::List, 2040, 600, 4335, 3300},
+    {"Label1", UpdaterUi::Label, 2040, 240, 4335, 255, "本次软件升级："},
+    {"Picture1", UpdaterUi::Picture, 0, 0, 2055, 3880, ":/updater/side.svg"},
 };
 
 } // namespace

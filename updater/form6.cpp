@@ -19,15 +19,15 @@
 
 namespace {
 
-// In twips, in the order they are stacked. List1 lies below the client area on purpose: the
+// Front to back, in twips. List1 lies below the client area on purpose: the
 // pending list is bookkeeping, not something the user reads.
 constexpr Control kControls[] = {
-    {{"Label1", 240, 240, 5055, 255}, Control::Label, "从旧版本()升级到新版本()"},
-    {{"ProgressBar1", 240, 600, 5055, 375}, Control::ProgressBar},
-    {{"L", 240, 1080, 3690, 180}, Control::Label, "检测网络中..."},
-    {{"Update_files", 240, 1320, 3450, 180}, Control::Label},
-    {{"Command1", 3800, 1125, 1485, 465}, Control::Button, "完成"},
-    {{"List1", 120, 1680, 4335, 1500}, Control::List},
+    {"List1", UpdaterUi::List, 120, 1680, 4335, 1500},
+    {"Command1", UpdaterUi::Button, 3800, 1125, 1485, 465, "完成"},
+    {"Update_files", UpdaterUi::Label, 240, 1320, 3450, 180},
+    {"L", UpdaterUi::Label, 240, 1080, 3690, 180, "检测网络中..."},
+    {"ProgressBar1", UpdaterUi::ProgressBar, 240, 600, 5055, 375},
+    {"Label1", UpdaterUi::Label, 240, 240, 5055, 255, "从旧版本()升级到新版本()"},
 };
 
 constexpr quint32 rgb(int r, int g, int b) {

@@ -90,7 +90,7 @@ int main(int argc, char* argv[]) {
 
     const StartupValues startup = readStartupValues(QCoreApplication::applicationDirPath());
     ServiceAddresses services = applyServiceOptions(loadServiceAddresses(startup.iniPath), parser);
-    FetchPolicy::setPageDeadline(FetchPolicy::readPageDeadline(startup.iniPath));
+    FetchPolicy::setPageDeadline(readPageDeadline(startup.iniPath));
     PageFetcher& fetcher = PageFetcher::shared();
     if (parser.isSet(dateOption)) {
         const QDate day = QDate::fromString(parser.value(dateOption), QStringLiteral("yyyyMMdd"));

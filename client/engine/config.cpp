@@ -16,6 +16,16 @@ QString overridden(const QString& iniPath, const char* key, const QString& built
 
 } // namespace
 
+std::chrono::milliseconds readPageDeadline(const QString& iniPath) {
+    bool ok = false;
+    const int value =
+        readProfileString(QStringLiteral("network"), QStringLiteral("deadline"), iniPath)
+            .toInt(&ok);
+    if (!ok || value < 1 || value > 3600)
+        return std::chrono::milliseconds(30000);
+    return std::chrono::seconds(value);
+}
+
 ServiceAddresses builtInAddresses() {
     const QString root = QStringLiteral("http://127.0.0.1:%1/").arg(contract::defaultPort);
     return {

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+
 // Where the services live. Built in: the bundled service on 127.0.0.1; an optional section
 // [services] of system.ini (keys "timetable", "fare", "manifest", "banner", "portal") and
 // command-line options override them, in that order.
@@ -21,6 +23,10 @@ ServiceAddresses loadServiceAddresses(const QString& iniPath);
 
 // A base address ends in "/", so relative paths can be appended to it.
 QString asBase(const QString& address);
+
+// The page deadline the user set: "[network] deadline" of `iniPath`, in seconds (1-3600);
+// 30 s without one.
+std::chrono::milliseconds readPageDeadline(const QString& iniPath);
 
 class QCommandLineParser;
 

@@ -1,6 +1,6 @@
 #include "pagefetcher.h"
 
-#include "fetchpolicy.h"
+#include "net/fetchpolicy.h"
 #include "module1.h"
 
 #include <QCoreApplication>

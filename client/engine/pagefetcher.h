@@ -6,7 +6,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "fetchpolicy.h"
+#include "net/fetchpolicy.h"
 
 class QNetworkAccessManager;
 

@@ -1,6 +1,6 @@
 #include "stationsource.h"
 
-#include "fetchpolicy.h"
+#include "net/fetchpolicy.h"
 #include "stationindex.h"
 
 #include <QDir>

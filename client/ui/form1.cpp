@@ -2,6 +2,7 @@
 
 #include "bannerbrowser.h"
 #include "centre.h"
+#include "controls.h"
 #include "filterrow.h"
 #include "datecontrol.h"
 #include "form2.h"
@@ -26,7 +27,6 @@
 #include <QApplication>
 #include <QDateEdit>
 #include <QCloseEvent>
-#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,83 +43,60 @@
 
 namespace {
 
-enum class Kind { Banner, Panel, TextBox, Button, Picture, Stretched, List, StatusBar, Skin };
-
-// One control of the main window. Positions in twips, within `parent` when it is given.
-struct Control {
-    const char* name;
-    Kind kind;
-    const char* parent;
-    int left, top, width, height;
-    bool visible;
-    SkinLook look;
-    const char* text; // caption, default text or picture resource
-};
-
-constexpr Control place(const char* name, Kind kind, int l, int t, int w, int h,
-                        bool visible = true, const char* text = nullptr,
-                        const char* parent = nullptr) {
-    return {name, kind, parent, l, t, w, h, visible, SkinLook::LZCommand, text};
-}
-constexpr Control button(const char* name, SkinLook look, const char* caption, int l, int t, int w,
-                         int h, const char* parent = nullptr) {
-    return {name, Kind::Button, parent, l, t, w, h, true, look, caption};
-}
-
 constexpr bool kHidden = false;
 constexpr const char* kStations = "Picture2";
 
 // Front to back: a control higher in the table is drawn over a lower one.
-constexpr Control kControls[] = {
-    place("WebBrowser1", Kind::Banner, 360, 5880, 2295, 1695),
-    place("Picture2", Kind::Panel, 2880, 3360, 9960, 1215, kHidden),
-    place("Text1[1]", Kind::TextBox, 5400, 360, 2535, 495, true, "北京北", kStations),
-    place("Text1[0]", Kind::TextBox, 1320, 360, 2535, 495, true, "西安", kStations),
-    button("SZCommand2", SkinLook::SZCommand, "查询", 8860, 220, 1020, 690, kStations),
-    place("Image4", Kind::Picture, 0, 0, 1245, 1185, kHidden, ":/labels/image4.svg", kStations),
-    place("Image2", Kind::Picture, 4080, 0, 1245, 1185, true, ":/labels/image2.svg", kStations),
-    place("Image1", Kind::Picture, 0, 0, 1245, 1185, true, ":/labels/image1.svg", kStations),
-    place("Image3", Kind::Stretched, 0, 0, 4620, 1020, true, ":/labels/image3.svg", kStations),
-    place("ListView3", Kind::List, 3000, 4200, 4095, 2175, kHidden),
-    button("RightCommand1", SkinLook::RightCommand, "清 空", 5520, 2280, 1200, 570),
-    button("LeftCommand1", SkinLook::LeftCommand, "回 删", 4320, 2280, 1200, 570),
-    place("ListView2", Kind::List, 3000, 3360, 4095, 2175, kHidden),
-    place("ListView1", Kind::List, 3000, 3000, 4095, 2175),
-    button("SZCommand1", SkinLook::SZCommand, "查询", 11880, 1920, 1020, 690),
-    button("NZCommand1[0]", SkinLook::NZCommand, "0", 8760, 1680, 630, 600),
-    button("NZCommand1[1]", SkinLook::NZCommand, "1", 9360, 1680, 630, 600),
-    button("NZCommand1[2]", SkinLook::NZCommand, "2", 9960, 1680, 630, 600),
-    button("NZCommand1[3]", SkinLook::NZCommand, "3", 10560, 1680, 630, 600),
-    button("NZCommand1[4]", SkinLook::NZCommand, "4", 11160, 1680, 630, 600),
-    button("NZCommand1[5]", SkinLook::NZCommand, "5", 8760, 2280, 630, 600),
-    button("NZCommand1[6]", SkinLook::NZCommand, "6", 9360, 2280, 630, 600),
-    button("NZCommand1[7]", SkinLook::NZCommand, "7", 9960, 2280, 630, 600),
-    button("NZCommand1[8]", SkinLook::NZCommand, "8", 10560, 2280, 630, 600),
-    button("NZCommand1[9]", SkinLook::NZCommand, "9", 11160, 2280, 630, 600),
-    button("BZCommand1[0]", SkinLook::BZCommand, "G", 6840, 1680, 630, 600),
-    button("BZCommand1[1]", SkinLook::BZCommand, "C", 7440, 1680, 630, 600),
-    button("BZCommand1[2]", SkinLook::BZCommand, "D", 8040, 1680, 630, 600),
-    button("BZCommand1[3]", SkinLook::BZCommand, "Z", 6840, 2280, 630, 600),
-    button("BZCommand1[4]", SkinLook::BZCommand, "T", 7440, 2280, 630, 600),
-    button("BZCommand1[5]", SkinLook::BZCommand, "K", 8040, 2280, 630, 600),
-    place("Text3", Kind::TextBox, 4320, 1755, 2415, 495, true, ""),
-    place("Picture1", Kind::Picture, 3000, 1680, 1290, 1200, true, ":/labels/picture1.svg"),
-    button("LZCommand1[0]", SkinLook::LZCommand, "车次查询", 240, 1680, 2490, 810),
-    button("LZCommand1[1]", SkinLook::LZCommand, "站站查询", 240, 2520, 2490, 810),
-    button("LZCommand1[2]", SkinLook::LZCommand, "车站查询", 240, 3360, 2490, 810),
-    button("LZCommand1[3]", SkinLook::LZCommand, "关于查询", 240, 4200, 2490, 810),
-    button("LZCommand1[4]", SkinLook::LZCommand, "退出系统", 240, 5040, 2490, 810),
-    place("StatusBar1", Kind::StatusBar, 0, 7815, 13200, 375),
-    place("Main1", Kind::Skin, 0, 0, 13215, 7815),
+constexpr UiLine kControls[] = {
+    {"WebBrowser1", Ui::Banner, 360, 5880, 2295, 1695},
+    {"Picture2", Ui::Panel, 2880, 3360, 9960, 1215, "", kHidden},
+    {"Text1[1]", Ui::TextBox, 5400, 360, 2535, 495, "北京北", true, kStations},
+    {"Text1[0]", Ui::TextBox, 1320, 360, 2535, 495, "西安", true, kStations},
+    {"SZCommand2", Ui::SZButton, 8860, 220, 1020, 690, "查询", true, kStations},
+    {"Image4", Ui::Picture, 0, 0, 1245, 1185, ":/labels/image4.svg", kHidden, kStations},
+    {"Image2", Ui::Picture, 4080, 0, 1245, 1185, ":/labels/image2.svg", true, kStations},
+    {"Image1", Ui::Picture, 0, 0, 1245, 1185, ":/labels/image1.svg", true, kStations},
+    {"Image3", Ui::Stretched, 0, 0, 4620, 1020, ":/labels/image3.svg", true, kStations},
+    {"ListView3", Ui::RowList, 3000, 4200, 4095, 2175, "", kHidden},
+    {"RightCommand1", Ui::RightButton, 5520, 2280, 1200, 570, "清 空"},
+    {"LeftCommand1", Ui::LeftButton, 4320, 2280, 1200, 570, "回 删"},
+    {"ListView2", Ui::RowList, 3000, 3360, 4095, 2175, "", kHidden},
+    {"ListView1", Ui::RowList, 3000, 3000, 4095, 2175},
+    {"SZCommand1", Ui::SZButton, 11880, 1920, 1020, 690, "查询"},
+    {"NZCommand1[0]", Ui::NZButton, 8760, 1680, 630, 600, "0"},
+    {"NZCommand1[1]", Ui::NZButton, 9360, 1680, 630, 600, "1"},
+    {"NZCommand1[2]", Ui::NZButton, 9960, 1680, 630, 600, "2"},
+    {"NZCommand1[3]", Ui::NZButton, 10560, 1680, 630, 600, "3"},
+    {"NZCommand1[4]", Ui::NZButton, 11160, 1680, 630, 600, "4"},
+    {"NZCommand1[5]", Ui::NZButton, 8760, 2280, 630, 600, "5"},
+    {"NZCommand1[6]", Ui::NZButton, 9360, 2280, 630, 600, "6"},
+    {"NZCommand1[7]", Ui::NZButton, 9960, 2280, 630, 600, "7"},
+    {"NZCommand1[8]", Ui::NZButton, 10560, 2280, 630, 600, "8"},
+    {"NZCommand1[9]", Ui::NZButton, 11160, 2280, 630, 600, "9"},
+    {"BZCommand1[0]", Ui::BZButton, 6840, 1680, 630, 600, "G"},
+    {"BZCommand1[1]", Ui::BZButton, 7440, 1680, 630, 600, "C"},
+    {"BZCommand1[2]", Ui::BZButton, 8040, 1680, 630, 600, "D"},
+    {"BZCommand1[3]", Ui::BZButton, 6840, 2280, 630, 600, "Z"},
+    {"BZCommand1[4]", Ui::BZButton, 7440, 2280, 630, 600, "T"},
+    {"BZCommand1[5]", Ui::BZButton, 8040, 2280, 630, 600, "K"},
+    {"Text3", Ui::TextBox, 4320, 1755, 2415, 495},
+    {"Picture1", Ui::Picture, 3000, 1680, 1290, 1200, ":/labels/picture1.svg"},
+    {"LZCommand1[0]", Ui::LZButton, 240, 1680, 2490, 810, "车次查询"},
+    {"LZCommand1[1]", Ui::LZButton, 240, 2520, 2490, 810, "站站查询"},
+    {"LZCommand1[2]", Ui::LZButton, 240, 3360, 2490, 810, "车站查询"},
+    {"LZCommand1[3]", Ui::LZButton, 240, 4200, 2490, 810, "关于查询"},
+    {"LZCommand1[4]", Ui::LZButton, 240, 5040, 2490, 810, "退出系统"},
+    {"StatusBar1", Ui::StatusBar, 0, 7815, 13200, 375},
+    {"Main1", Ui::Skin, 0, 0, 13215, 7815},
 };
 
 // The train-number panel, as Visible1 shows and hides it.
 constexpr const char* kTrainPanel[] = {
     "Picture1",      "SZCommand1",    "Text3",         "LeftCommand1",  "RightCommand1",
-    "ListView1",     "BZCommand1[0]", "BZCommand1[1]", "BZCommand1[2]", "BZCommand1[3]",
-    "BZCommand1[4]", "BZCommand1[5]", "NZCommand1[0]", "NZCommand1[1]", "NZCommand1[2]",
-    "NZCommand1[3]", "NZCommand1[4]", "NZCommand1[5]", "NZCommand1[6]", "NZCommand1[7]",
-    "NZCommand1[8]", "NZCommand1[9]",
+    "BZCommand1[0]", "BZCommand1[1]", "BZCommand1[2]", "BZCommand1[3]", "BZCommand1[4]",
+    "BZCommand1[5]", "NZCommand1[0]", "NZCommand1[1]", "NZCommand1[2]", "NZCommand1[3]",
+    "NZCommand1[4]", "NZCommand1[5]", "NZCommand1[6]", "NZCommand1[7]", "NZCommand1[8]",
+    "NZCommand1[9]",
 };
 
 constexpr int kDesignWidth = 13200, kDesignHeight = 8190;
@@ -128,48 +105,10 @@ constexpr int kStatusPanelWidths[] = {1440, 1440, 7200, 2790};
 const QString kHint =
     QStringLiteral("双击查询结果，可以查看详细列车停靠站信息。鼠标右键查看火车票价格");
 
-QFont textBoxFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setPointSizeF(14.25);
-    font.setBold(true);
-    return font;
-}
-
 // "LZCommand1[3]" -> 3; -1 for a name without an index.
 int indexOf(const QString& name) {
     const qsizetype open = name.indexOf(u'[');
     return open < 0 ? -1 : name.mid(open + 1, name.size() - open - 2).toInt();
-}
-
-QWidget* createControl(const Control& c, QWidget* parent) {
-    const QString text = QString::fromUtf8(c.text ? c.text : "");
-    switch (c.kind) {
-    case Kind::Banner:
-        return new webbrowser(parent);
-    case Kind::Panel:
-        return new QWidget(parent);
-    case Kind::TextBox: {
-        auto* box = new QLineEdit(text, parent);
-        box->setFont(textBoxFont());
-        return box;
-    }
-    case Kind::Button: {
-        auto* b = new SkinButton(c.look, parent);
-        b->setCaption(text);
-        return b;
-    }
-    case Kind::Picture:
-    case Kind::Stretched:
-        return new PictureBox(text, c.kind == Kind::Stretched, parent);
-    case Kind::List:
-        return new QTreeWidget(parent);
-    case Kind::StatusBar:
-        return new QStatusBar(parent);
-    case Kind::Skin:
-        return new Main(parent);
-    }
-    return nullptr;
 }
 
 // Sets one measure of a control in twips; a negative size is refused and the old one stays.
@@ -203,29 +142,17 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
 Form1::~Form1() = default;
 
 void Form1::buildControls() {
-    // Created first, then parented back to front: each sibling given its parent later lies
-    // over the ones before it, and a container exists before its children are put in it.
-    // The table's names are unique, though a container's children may share names with
-    // another container's (the skin has its own Image2 to Image4): keep what the table made.
-    QHash<QString, QWidget*>& made = m_controls;
-    for (const Control& c : kControls)
-        made.insert(QString::fromLatin1(c.name), createControl(c, nullptr));
-    for (auto it = std::rbegin(kControls); it != std::rend(kControls); ++it) {
-        QWidget* w = made.value(QString::fromLatin1(it->name));
-        w->setParent(it->parent ? made.value(QString::fromLatin1(it->parent)) : this);
-        w->setObjectName(QString::fromLatin1(it->name));
-        placeTwips(w, it->left, it->top, it->width, it->height);
-        w->setVisible(it->visible);
-        if (auto* b = qobject_cast<SkinButton*>(w)) {
-            const QString name = w->objectName();
-            const int index = indexOf(name);
-            if (name.startsWith(u"LZCommand1"))
-                connect(b, &SkinButton::Click, this, [this, index] { LZCommand1_Click(index); });
-            else if (name.startsWith(u"BZCommand1"))
-                connect(b, &SkinButton::Click, this, [this, index] { BZCommand1_Click(index); });
-            else if (name.startsWith(u"NZCommand1"))
-                connect(b, &SkinButton::Click, this, [this, index] { NZCommand1_Click(index); });
-        }
+    m_controls = buildWindow(this, kControls);
+    for (const UiLine& line : kControls) {
+        const QString name = QString::fromLatin1(line.name);
+        const int index = indexOf(name);
+        auto* b = control<SkinButton>(name);
+        if (name.startsWith(u"LZCommand1"))
+            connect(b, &SkinButton::Click, this, [this, index] { LZCommand1_Click(index); });
+        else if (name.startsWith(u"BZCommand1"))
+            connect(b, &SkinButton::Click, this, [this, index] { BZCommand1_Click(index); });
+        else if (name.startsWith(u"NZCommand1"))
+            connect(b, &SkinButton::Click, this, [this, index] { NZCommand1_Click(index); });
     }
 
     WebBrowser1 = control<webbrowser>("WebBrowser1");
@@ -236,9 +163,9 @@ void Form1::buildControls() {
     Text3 = control<QLineEdit>("Text3");
     SZCommand1 = control<SkinButton>("SZCommand1");
     SZCommand2 = control<SkinButton>("SZCommand2");
-    ListView1 = control<QTreeWidget>("ListView1");
-    ListView2 = control<QTreeWidget>("ListView2");
-    ListView3 = control<QTreeWidget>("ListView3");
+    m_lists = std::make_unique<ResultLists>(control<QTreeWidget>("ListView1"),
+                                            control<QTreeWidget>("ListView2"),
+                                            control<QTreeWidget>("ListView3"), &m_stations);
     StatusBar1 = control<QStatusBar>("StatusBar1");
     Main1 = control<Main>("Main1");
     Main1->setPortalBrand(Program::kPortalBrand);
@@ -255,7 +182,8 @@ void Form1::buildControls() {
     for (QLineEdit* box : Text1)
         connect(box, &QLineEdit::returnPressed, this, &Form1::SZCommand2_Click);
 
-    buildLists();
+    for (QTreeWidget* view : m_lists->views())
+        view->viewport()->installEventFilter(this);
     buildStatusBar();
 
     menu = new QMenu(QStringLiteral("系统"), this);
@@ -270,7 +198,7 @@ void Form1::buildControls() {
         auto* enter = new QShortcut(QKeySequence(key), m_date->edit(), nullptr, nullptr,
                                     Qt::WidgetWithChildrenShortcut);
         connect(enter, &QShortcut::activated, this,
-                [this] { Text3->isVisibleTo(this) ? SZCommand1_Click() : SZCommand2_Click(); });
+                [this] { trainPanelOnView() ? SZCommand1_Click() : SZCommand2_Click(); });
     }
     buildKeyboard();
 
@@ -300,7 +228,8 @@ void Form1::buildKeyboard() {
         if (w->focusPolicy() & Qt::TabFocus)
             order << w;
     }
-    order << ListView1 << ListView2 << ListView3;
+    for (QTreeWidget* view : m_lists->views())
+        order << view;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     Text3->setFocus(); // typing a number works at once
@@ -321,7 +250,7 @@ void Form1::buildKeyboard() {
 
 bool Form1::focusNextPrevChild(bool next) {
     QWidget* first = control("LZCommand1[0]");
-    QWidget* last = listView(listOnView());
+    QWidget* last = listView(m_lists->onView());
     QWidget* at = QApplication::focusWidget();
     if (next && at == last) {
         first->setFocus(Qt::TabFocusReason);
@@ -332,29 +261,6 @@ bool Form1::focusNextPrevChild(bool next) {
         return true;
     }
     return QWidget::focusNextPrevChild(next);
-}
-
-void Form1::buildLists() {
-    for (const TrainList list :
-         {TrainList::ListView1, TrainList::ListView2, TrainList::ListView3}) {
-        QTreeWidget* view = listView(list);
-        const QList<ListColumn>& columns = trainListColumns(list);
-        view->setColumnCount(int(columns.size()));
-        QStringList headers;
-        for (const ListColumn& column : columns)
-            headers << QString::fromUtf16(column.header);
-        view->setHeaderLabels(headers);
-        for (int c = 0; c < columns.size(); ++c)
-            view->setColumnWidth(c, px(columns[c].widthTwips));
-        view->setColumnHidden(kDetailLinkColumn, true);
-        view->setRootIsDecorated(false);
-        view->setUniformRowHeights(true);
-        view->setAllColumnsShowFocus(true);
-        view->setAlternatingRowColors(true);
-        view->setSelectionMode(QAbstractItemView::SingleSelection);
-        view->header()->setStretchLastSection(false);
-        view->viewport()->installEventFilter(this);
-    }
 }
 
 void Form1::buildStatusBar() {
@@ -378,15 +284,11 @@ void Form1::setCredit(const QString& text) {
 }
 
 QTreeWidget* Form1::listView(TrainList list) const {
-    switch (list) {
-    case TrainList::ListView1:
-        return ListView1;
-    case TrainList::ListView2:
-        return ListView2;
-    case TrainList::ListView3:
-        break;
-    }
-    return ListView3;
+    return m_lists->view(list);
+}
+
+bool Form1::trainPanelOnView() const {
+    return m_lists->onView() == TrainList::ListView1;
 }
 
 QString Form1::usageHint() {
@@ -398,10 +300,6 @@ QString Form1::panelText(int panel) const {
 }
 
 void Form1::Form_Load(const QString& programFolder) {
-    for (QTreeWidget* view : {ListView1, ListView2, ListView3}) {
-        for (int c = 1; c < view->columnCount(); ++c)
-            view->headerItem()->setTextAlignment(c, Qt::AlignCenter);
-    }
     m_panels[0]->setText(rowCountStatus(0));
     m_panels[1]->setText(transferPlansStatus(0));
     const StartupValues startup = readStartupValues(programFolder);
@@ -414,11 +312,10 @@ void Form1::Visible1(const QString& mode) {
     const bool show = mode != u"False";
     for (const char* name : kTrainPanel)
         control(name)->setVisible(show);
-    if (!show) {
+    if (show)
+        m_lists->show(TrainList::ListView1);
+    else
         Picture2->hide();
-        ListView2->hide();
-        ListView3->hide();
-    }
 }
 
 void Form1::LZCommand1_Click(int index) {
@@ -435,7 +332,7 @@ void Form1::LZCommand1_Click(int index) {
     case 2: {
         const bool betweenStations = index == 1;
         Picture2->show();
-        (betweenStations ? ListView2 : ListView3)->show();
+        m_lists->show(betweenStations ? TrainList::ListView2 : TrainList::ListView3);
         control("Image4")->setVisible(!betweenStations);
         control("Image2")->setVisible(betweenStations);
         Text1[1]->setVisible(betweenStations);
@@ -535,29 +432,14 @@ DayBases Form1::dayBases() const {
 
 void Form1::showDayStatus(const QueryReport& report) {
     if (report.rows && report.kind != QueryKind::Fare)
-        m_listDays[int(report.list)] = m_asking;
+        m_lists->setDay(report.list, m_asking);
     const QString text = dayStatus(m_asking, report.notice.value_or(QString()));
     m_panels[2]->setText(text);
     m_panels[2]->setToolTip(text);
 }
 
 void Form1::fillList(TrainList list, const TrainListResult& result) {
-    QTreeWidget* view = listView(list);
-    view->setUpdatesEnabled(false);
-    view->clear();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(result.rows.size());
-    for (const QStringList& row : result.rows) {
-        auto* item = new ResultItem(list, row, &m_stations);
-        for (int c = 1; c < row.size(); ++c)
-            item->setTextAlignment(c, Qt::AlignCenter);
-        items.append(item);
-    }
-    view->addTopLevelItems(items);
-    // A new answer starts at its first row and column, whatever the last one was scrolled to.
-    view->scrollToTop();
-    view->horizontalScrollBar()->setValue(0);
-    view->setUpdatesEnabled(true);
+    m_lists->fill(list, result.rows);
     if (result.status)
         m_panels[0]->setText(*result.status);
     refilter();
@@ -570,7 +452,7 @@ void Form1::SZCommand1_Click() {
 }
 
 void Form1::SZCommand2_Click() {
-    const bool between = Text1[1]->isVisibleTo(Picture2);
+    const bool between = m_lists->onView() == TrainList::ListView2;
     settleStationBoxes();
     m_asking = dayBases();
     if (runPlanned(
@@ -615,7 +497,7 @@ void Form1::listDoubleClicked(TrainList list) {
         return;
     const QTreeWidgetItem* row = selected.first();
     // The detail is of the list's day, whatever the date control shows now.
-    m_asking = m_listDays[int(list)];
+    m_asking = m_lists->day(list);
     Show2Search(row->text(kDetailLinkColumn), row->text(1), row->text(10));
 }
 
@@ -632,9 +514,9 @@ void Form1::ListView3_DblClick() {
 }
 
 void Form1::SearchPJ_Click() {
-    const QList<QTreeWidgetItem*> selected = listView(listOnView())->selectedItems();
+    const QList<QTreeWidgetItem*> selected = listView(m_lists->onView())->selectedItems();
     const QString number = selected.isEmpty() ? QString() : selected.first()->text(1);
-    const DayBases& day = m_listDays[int(listOnView())];
+    const DayBases& day = m_lists->day(m_lists->onView());
     const QString fareBase = day.fare.isEmpty() ? Program::Services.fare : day.fare;
     const auto report = load([&](PageFetcher& f) { return runFare(f, fareBase, number); });
     if (!report)
@@ -671,10 +553,11 @@ void Form1::Form_Resize() {
     const int statusHeight = twips(StatusBar1->height());
     const int mainTop = twips(Main1->y());
 
-    setTwipsGeometry(ListView1, {}, {}, W - 3500, H - mainTop - statusHeight - 3800);
+    QTreeWidget* first = listView(TrainList::ListView1);
+    setTwipsGeometry(first, {}, {}, W - 3500, H - mainTop - statusHeight - 3800);
     placeFilterRow();
-    for (QTreeWidget* view : {ListView2, ListView3})
-        view->setGeometry(ListView1->geometry());
+    for (QTreeWidget* view : m_lists->views())
+        view->setGeometry(first->geometry());
     setTwipsGeometry(Picture2, 3020, 1700, {}, {});
     setTwipsGeometry(Main1, 0, {}, W - 100, H - mainTop - statusHeight - 500);
     control("Image3")->resize(Picture2->size());
@@ -743,7 +626,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (listKeyPressed(watched, event))
         return true;
     // A double click anywhere on a list, below the last row too, acts on the selected row.
-    const std::optional<TrainList> list = listOf(watched);
+    const std::optional<TrainList> list = m_lists->listOf(watched);
     if (!list || watched != listView(*list)->viewport())
         return QWidget::eventFilter(watched, event);
     if (event->type() == QEvent::MouseButtonDblClick)

@@ -6,14 +6,15 @@
 #include "servicedays.h"
 #include "stationindex.h"
 #include "trainlist.h"
+#include "windowtable.h"
 
-#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class BundledService;
 class DateControl;
@@ -31,6 +32,7 @@ class QStatusBar;
 class QTimer;
 class QTreeWidget;
 class PageFetcher;
+class ResultLists;
 class SkinButton;
 class webbrowser;
 
@@ -128,16 +130,14 @@ private:
     void remember(QueryKind kind);
     // A station box holding no station takes the first completion of its text.
     void settleStationBoxes();
-    // Which of the three lists is on view, and which list a widget (a list or its viewport) is.
-    TrainList listOnView() const;
-    std::optional<TrainList> listOf(const QObject* widget) const;
+    // The train-number panel is on view with its list; the station panel with the others.
+    bool trainPanelOnView() const;
     void refilter();
     void placeFilterRow();
     void openMenuAtRow(QTreeWidget* view);
     bool listKeyPressed(QObject* watched, QEvent* event);
     bool showCutCell(QTreeWidget* view, QEvent* event);
     void buildControls();
-    void buildLists();
     void buildStatusBar();
     // Runs a page load unless one is already in flight: a refused click does nothing else.
     // The cursor shows busy meanwhile.
@@ -152,10 +152,9 @@ private:
     void ZhongZhuan(const QList<TransferEntry>& entries, const QString& caption);
 
     // A control of the window's table, found in the container the table puts it in.
-    QWidget* control(const QString& name) const { return m_controls.value(name); }
-    QWidget* control(const char* name) const { return control(QString::fromLatin1(name)); }
+    template <typename Name> QWidget* control(const Name& name) const { return m_controls[name]; }
     template <typename T, typename Name> T* control(const Name& name) const {
-        return qobject_cast<T*>(control(name));
+        return m_controls.as<T>(name);
     }
 
     webbrowser* WebBrowser1 = nullptr;
@@ -164,9 +163,7 @@ private:
     QLineEdit* Text3 = nullptr;
     SkinButton* SZCommand1 = nullptr;
     SkinButton* SZCommand2 = nullptr;
-    QTreeWidget* ListView1 = nullptr;
-    QTreeWidget* ListView2 = nullptr;
-    QTreeWidget* ListView3 = nullptr;
+    std::unique_ptr<ResultLists> m_lists; // ListView1 to ListView3
     QStatusBar* StatusBar1 = nullptr;
     QLabel* m_panels[4] = {};
     Main* Main1 = nullptr;
@@ -174,17 +171,16 @@ private:
     QMenu* menu = nullptr;
     QAction* SearchPJ = nullptr;
     QPointer<Form2> m_detail;
-    QHash<QString, QWidget*> m_controls; // by table name
-    bool m_placed = false;               // centred on the screen at the first show
-    QSize m_laidFrame;                   // the frame the layout was computed with
-    bool m_frameCheck = false;           // a look at the frame is queued
+    WindowControls m_controls;
+    bool m_placed = false;     // centred on the screen at the first show
+    QSize m_laidFrame;         // the frame the layout was computed with
+    bool m_frameCheck = false; // a look at the frame is queued
     StationIndex m_stations;
     QueryHistory m_history;
     FilterRow* m_filterRow = nullptr;
     DateControl* m_date = nullptr;
     ServiceDays m_serviceDays;
-    DayBases m_asking;      // the day of the query being run
-    DayBases m_listDays[3]; // the day each list shows; its detail links and fares ask for it
+    DayBases m_asking;                     // the day of the query being run
     QList<SuggestionPopup*> m_suggestions; // Text3, Text1(0), Text1(1)
     QPointer<StationListDownload> m_download;
     QAction* m_copy = nullptr;

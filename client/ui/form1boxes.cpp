@@ -8,6 +8,7 @@
 #include "localservice.h"
 #include "pagefetcher.h"
 #include "program.h"
+#include "resultlists.h"
 #include "stationsource.h"
 #include "sourcewindow.h"
 #include "suggestionpopup.h"
@@ -64,7 +65,7 @@ QList<Suggestion> Form1::suggest(QLineEdit* box, const QString& text) const {
         return out;
     }
     // An empty box offers what was asked lately.
-    const bool between = Text1[1]->isVisibleTo(Picture2);
+    const bool between = m_lists->onView() == TrainList::ListView2;
     if (box == Text3) {
         for (const QStringList& e : m_history.entries(QueryKind::Train))
             out.append({e[0], e});

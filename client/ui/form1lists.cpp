@@ -6,7 +6,6 @@
 #include "filterrow.h"
 #include "messages.h"
 #include "resultlists.h"
-#include "rowexport.h"
 #include "twips.h"
 
 #include <QAction>
@@ -20,8 +19,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QProxyStyle>
-#include <QStyleOptionHeader>
 #include <QToolTip>
 #include <QHelpEvent>
 #include <QSaveFile>
@@ -31,40 +28,6 @@
 namespace {
 
 constexpr int kListTop = 3000; // twips: where the design puts the lists
-
-// Qt's header draws the ascending indicator as a downward arrow; users read an upward arrow
-// as "smallest first".
-class AscendingUpStyle : public QProxyStyle {
-public:
-    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
-                       const QWidget* widget) const override {
-        if (element == PE_IndicatorHeaderArrow) {
-            if (const auto* header = qstyleoption_cast<const QStyleOptionHeader*>(option)) {
-                QStyleOptionHeader flipped(*header);
-                if (header->sortIndicator == QStyleOptionHeader::SortDown)
-                    flipped.sortIndicator = QStyleOptionHeader::SortUp;
-                else if (header->sortIndicator == QStyleOptionHeader::SortUp)
-                    flipped.sortIndicator = QStyleOptionHeader::SortDown;
-                QProxyStyle::drawPrimitive(element, &flipped, painter, widget);
-                return;
-            }
-        }
-        QProxyStyle::drawPrimitive(element, option, painter, widget);
-    }
-};
-
-// The width a header section needs for its text and a sort indicator.
-int headerRoom(const QTreeWidget* view, int column) {
-    const QHeaderView* header = view->header();
-    QStyleOptionHeader option;
-    option.initFrom(header);
-    option.text = view->headerItem()->text(column);
-    option.sortIndicator = QStyleOptionHeader::SortDown;
-    option.section = column;
-    return header->style()
-        ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header)
-        .width();
-}
 
 } // namespace
 
@@ -106,53 +69,23 @@ void Form1::buildListTools() {
                                             QStringLiteral("CSV (*.csv)"));
     };
 
-    auto* headerStyle = new AscendingUpStyle;
-    headerStyle->setParent(this);
-    for (QTreeWidget* view : {ListView1, ListView2, ListView3}) {
+    for (QTreeWidget* view : m_lists->views()) {
         view->addAction(m_copy);
-        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        view->setSortingEnabled(true);
-        view->sortByColumn(0, Qt::AscendingOrder);
         view->installEventFilter(this);
-        view->setTextElideMode(Qt::ElideRight);
-        view->header()->setStyle(headerStyle);
-        // Room for the header text beside the sort indicator ("序号" is the narrowest).
-        for (int c = 0; c < kDetailLinkColumn; ++c)
-            view->setColumnWidth(c, std::max(view->columnWidth(c), headerRoom(view, c)));
     }
-}
-
-TrainList Form1::listOnView() const {
-    if (ListView2->isVisibleTo(this))
-        return TrainList::ListView2;
-    if (ListView3->isVisibleTo(this))
-        return TrainList::ListView3;
-    return TrainList::ListView1;
-}
-
-std::optional<TrainList> Form1::listOf(const QObject* widget) const {
-    for (const TrainList list :
-         {TrainList::ListView1, TrainList::ListView2, TrainList::ListView3}) {
-        if (widget == listView(list) || widget == listView(list)->viewport())
-            return list;
-    }
-    return std::nullopt;
 }
 
 void Form1::refilter() {
-    const RowFilter filter = m_filterRow->filter();
-    for (QTreeWidget* view : {ListView1, ListView2, ListView3}) {
-        const qsizetype shown = applyFilter(view, filter);
-        if (view == listView(listOnView()))
-            m_filterRow->setCount(shown, view->topLevelItemCount());
-    }
+    const qsizetype shown = m_lists->applyFilter(m_filterRow->filter());
+    m_filterRow->setCount(shown, m_lists->view(m_lists->onView())->topLevelItemCount());
 }
 
 void Form1::placeFilterRow() {
     // The row takes the top of the lists' place; the lists keep their left, width and bottom.
     if (!m_filterRow)
         return;
-    const QRect place = ListView1->geometry();
+    QTreeWidget* first = listView(TrainList::ListView1);
+    const QRect place = first->geometry();
     const int top = px(kListTop);
     // The day above the filter row, both above the lists.
     const int dateHeight = m_date ? m_date->sizeHint().height() : 0;
@@ -160,21 +93,17 @@ void Form1::placeFilterRow() {
         m_date->setGeometry(place.x(), top, place.width(), dateHeight);
     const int rowHeight = m_filterRow->sizeHint().height();
     m_filterRow->setGeometry(place.x(), top + dateHeight, place.width(), rowHeight);
-    ListView1->setGeometry(place.x(), top + dateHeight + rowHeight, place.width(),
-                           std::max(0, place.height() - rowHeight - dateHeight));
+    first->setGeometry(place.x(), top + dateHeight + rowHeight, place.width(),
+                       std::max(0, place.height() - rowHeight - dateHeight));
 }
 
 void Form1::copyRows() {
-    const TrainList list = listOnView();
-    const QList<QStringList> rows = selectedRows(listView(list));
-    if (rows.isEmpty())
-        return;
-    QApplication::clipboard()->setText(rowsAsText(list, rows));
+    const QString text = m_lists->selectionAsText();
+    if (!text.isEmpty())
+        QApplication::clipboard()->setText(text);
 }
 
 void Form1::exportRows() {
-    const TrainList list = listOnView();
-    QTreeWidget* view = listView(list);
     // The documents folder may not exist yet for a new user: the dialog would start elsewhere.
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (!QDir().mkpath(folder))
@@ -182,14 +111,15 @@ void Form1::exportRows() {
     const QString file = askExportFile(QDir(folder).filePath(QStringLiteral("车次列表.csv")));
     if (file.isEmpty())
         return;
-    const QList<QStringList> rows = rowsOnView(view);
+    qsizetype rows = 0;
+    const QByteArray csv = m_lists->onViewAsCsv(&rows);
     QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(rowsAsCsv(list, rows)) < 0 || !out.commit()) {
+    if (!out.open(QIODevice::WriteOnly) || out.write(csv) < 0 || !out.commit()) {
         showMessage(this, QStringLiteral("无法写入文件：") + QDir::toNativeSeparators(file));
         return;
     }
     const QString done =
-        QStringLiteral("已导出%1行：%2").arg(rows.size()).arg(QDir::toNativeSeparators(file));
+        QStringLiteral("已导出%1行：%2").arg(rows).arg(QDir::toNativeSeparators(file));
     m_panels[2]->setText(done);
     m_panels[2]->setToolTip(done);
 }
@@ -201,7 +131,7 @@ void Form1::openMenuAtRow(QTreeWidget* view) {
 }
 
 bool Form1::listKeyPressed(QObject* watched, QEvent* event) {
-    const std::optional<TrainList> list = listOf(watched);
+    const std::optional<TrainList> list = m_lists->listOf(watched);
     if (!list || watched != listView(*list))
         return false;
     QTreeWidget* view = listView(*list);

@@ -1,7 +1,7 @@
 #include "form2.h"
 
 #include "centre.h"
-#include "picturebox.h"
+#include "controls.h"
 #include "skinbutton.h"
 #include "twips.h"
 #include "webviews.h"
@@ -9,8 +9,18 @@
 #include <QShortcut>
 
 namespace {
+
 constexpr int kClientWidth = 7440, kClientHeight = 6210;
-}
+
+// Front to back: the browser lies over the banner's foot.
+constexpr UiLine kControls[] = {
+    {"WebBrowser1", Ui::WebView, 0, 360, 7455, 5055},
+    {"RightCommand1", Ui::RightButton, 6120, 5520, 1200, 600, " 取消"},
+    {"LeftCommand1", Ui::LeftButton, 4800, 5520, 1200, 600, " 确定"},
+    {"Image1", Ui::Stretched, 0, 0, 7455, 405, ":/detail_banner.svg"},
+};
+
+} // namespace
 
 Form2::Form2(QWidget* owner)
     : QWidget(owner, Qt::Window) {
@@ -19,26 +29,17 @@ Form2::Form2(QWidget* owner)
     setWindowIcon(QIcon(QStringLiteral(":/icon.svg")));
     setFixedSize(px(kClientWidth), px(kClientHeight));
 
-    // Back to front: the banner, the two buttons, then the browser over the banner's foot.
-    auto* banner = new PictureBox(QStringLiteral(":/detail_banner.svg"), true, this);
-    banner->setObjectName(QStringLiteral("Image1"));
-    placeTwips(banner, 0, 0, 7455, 405);
-
-    connect(placeSkinButton(this, SkinLook::LeftCommand, "LeftCommand1", QStringLiteral(" 确定"),
-                            4800, 5520, 1200, 600),
-            &SkinButton::Click, this, &Form2::LeftCommand1_Click);
-    connect(placeSkinButton(this, SkinLook::RightCommand, "RightCommand1", QStringLiteral(" 取消"),
-                            6120, 5520, 1200, 600),
-            &SkinButton::Click, this, &Form2::RightCommand1_Click);
+    const WindowControls controls = buildWindow(this, kControls);
+    WebBrowser1 = controls["WebBrowser1"];
+    connect(controls.as<SkinButton>("LeftCommand1"), &SkinButton::Click, this,
+            &Form2::LeftCommand1_Click);
+    connect(controls.as<SkinButton>("RightCommand1"), &SkinButton::Click, this,
+            &Form2::RightCommand1_Click);
 
     // Esc closes, wherever the keyboard is in the window (the page too).
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, &Form2::close);
-
-    WebBrowser1 = createWebView(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    placeTwips(WebBrowser1, 0, 360, 7455, 5055);
 }
 
 void Form2::showEvent(QShowEvent* event) {

@@ -1,5 +1,6 @@
 #include "form3.h"
 
+#include "controls.h"
 #include "form1.h"
 #include "picturebox.h"
 #include "skinbutton.h"
@@ -22,6 +23,17 @@ QFont songFont(qreal points) {
     return font;
 }
 
+// Front to back.
+constexpr UiLine kControls[] = {
+    {"RightCommand1", Ui::RightButton, 7320, 5160, 1200, 600, " 取消"},
+    {"LeftCommand1", Ui::LeftButton, 6000, 5160, 1200, 600, " 确定"},
+    {"Label1[0]", Ui::Label, 120, 5160, 5415, 495,
+     "中转换乘牵涉的因素众多，不能简单的通过计算解决。所以请你选择换乘的时候，考虑各种因素后，"
+     "做出综合判断。"},
+    {"ListView1", Ui::IconList, 120, 600, 8535, 4455},
+    {"Label1[1]", Ui::Label, 1560, 200, 5040, 240, "点击城市名，会在主窗口中显示相应的列车信息"},
+};
+
 } // namespace
 
 Form3::Form3(const QList<TransferEntry>& entries, const QString& caption, Form1* owner)
@@ -33,13 +45,10 @@ Form3::Form3(const QList<TransferEntry>& entries, const QString& caption, Form1*
     setFixedSize(px(8700), px(5775));
     initUiResources();
 
-    auto* hint = new QLabel(QStringLiteral("点击城市名，会在主窗口中显示相应的列车信息"), this);
-    hint->setObjectName(QStringLiteral("Label1[1]"));
-    hint->setFont(songFont(12));
-    placeTwips(hint, 1560, 200, 5040, 240);
+    const WindowControls controls = buildWindow(this, kControls);
+    controls["Label1[1]"]->setFont(songFont(12));
 
-    ListView1 = new QListWidget(this);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1 = controls.as<QListWidget>("ListView1");
     ListView1->setViewMode(QListView::IconMode);
     ListView1->setFlow(QListView::LeftToRight);
     ListView1->setWrapping(true);
@@ -47,7 +56,6 @@ Form3::Form3(const QList<TransferEntry>& entries, const QString& caption, Form1*
     ListView1->setMovement(QListView::Static);
     ListView1->setIconSize(QSize(32, 32));
     ListView1->setGridSize(QSize(88, 64));
-    placeTwips(ListView1, 120, 600, 8535, 4455);
     const QIcon cityIcon(QStringLiteral(":/transfer_city.svg")); // picture 1 of ImageList1
     for (const TransferEntry& entry : entries) {
         auto* item = new QListWidgetItem(cityIcon, entry.city, ListView1);
@@ -58,22 +66,15 @@ Form3::Form3(const QList<TransferEntry>& entries, const QString& caption, Form1*
     // Enter or Space takes the city chosen with the arrow keys.
     ListView1->installEventFilter(this);
 
-    auto* note =
-        new QLabel(QStringLiteral("中转换乘牵涉的因素众多，不能简单的通过计算解决。所以请你"
-                                  "选择换乘的时候，考虑各种因素后，做出综合判断。"),
-                   this);
-    note->setObjectName(QStringLiteral("Label1[0]"));
+    auto* note = controls.as<QLabel>("Label1[0]");
     note->setFont(songFont(10.5));
     note->setWordWrap(true);
-    placeTwips(note, 120, 5160, 5415, 495);
     fitNote(note);
 
-    connect(placeSkinButton(this, SkinLook::LeftCommand, "LeftCommand1", QStringLiteral(" 确定"),
-                            6000, 5160, 1200, 600),
-            &SkinButton::Click, this, &Form3::LeftCommand1_Click);
-    connect(placeSkinButton(this, SkinLook::RightCommand, "RightCommand1", QStringLiteral(" 取消"),
-                            7320, 5160, 1200, 600),
-            &SkinButton::Click, this, &Form3::RightCommand1_Click);
+    connect(controls.as<SkinButton>("LeftCommand1"), &SkinButton::Click, this,
+            &Form3::LeftCommand1_Click);
+    connect(controls.as<SkinButton>("RightCommand1"), &SkinButton::Click, this,
+            &Form3::RightCommand1_Click);
 }
 
 void Form3::fitNote(QLabel* note) const {

@@ -1,7 +1,7 @@
 #include "form4.h"
 
 #include "centre.h"
-#include "picturebox.h"
+#include "controls.h"
 #include "portal.h"
 #include "program.h"
 #include "twips.h"
@@ -15,11 +15,21 @@
 
 namespace {
 
-// Front to back; index 4 stands for Label2, which opens nothing.
-constexpr Placement kLabels[] = {
-    {"Label1[3]", 240, 2520, 1980, 180}, {"Label1[2]", 240, 2160, 1980, 180},
-    {"Label2", 240, 600, 1350, 180},     {"Label1[1]", 840, 240, 540, 180},
-    {"Label1[0]", 240, 240, 540, 180},
+// Front to back, over the background picture; the texts that depend on the install are set
+// when the window loads.
+constexpr UiLine kControls[] = {
+    {"Label1[3]", Ui::Label, 240, 2520, 1980, 180},
+    {"Label1[2]", Ui::Label, 240, 2160, 1980, 180},
+    {"Label2", Ui::Label, 240, 600, 1350, 180, "永久免费 网络版"},
+    {"Label1[1]", Ui::Label, 840, 240, 540, 180, "版本："},
+    {"Label1[0]", Ui::Label, 240, 240, 540, 180, "版本："},
+    {"Image1", Ui::Stretched, 0, 0, 4635, 3045, ":/about.svg"},
+};
+
+// Shown only where the package manager updates the program.
+constexpr UiLine kSelfUpdateOff[] = {
+    {"SelfUpdateOff", Ui::Label, 240, 960, 2400, 900,
+     "系统安装,自动升级已关闭,请用软件包管理器升级。"},
 };
 
 QString portalText() {
@@ -38,23 +48,13 @@ Form4::Form4(QWidget* parent)
     setFixedSize(px(4635), px(3045));
     setModal(true);
 
-    auto* background = new PictureBox(QStringLiteral(":/about.svg"), true, this);
-    background->setGeometry(rect());
-
-    const QString texts[] = {Program::kContactLine, portalText(), QStringLiteral("永久免费 网络版"),
-                             QStringLiteral("版本："), QStringLiteral("版本：")};
-    // Back to front, so the first entry of the table ends up on top.
-    for (int i = int(std::size(kLabels)) - 1; i >= 0; --i) {
-        auto* label = new QLabel(texts[i], this);
-        label->setObjectName(QString::fromLatin1(kLabels[i].name));
-        placeTwips(label, kLabels[i].left, kLabels[i].top, kLabels[i].width, kLabels[i].height);
-        label->setAttribute(Qt::WA_TranslucentBackground);
-        if (i != 2) {
-            const int index = QString::fromLatin1(kLabels[i].name).mid(7, 1).toInt();
-            Label1[index] = label;
-            label->installEventFilter(this);
-        }
+    const WindowControls controls = buildWindow(this, kControls);
+    for (int i = 0; i < 4; ++i) {
+        Label1[i] = controls.as<QLabel>(QStringLiteral("Label1[%1]").arg(i));
+        Label1[i]->installEventFilter(this);
     }
+    Label1[3]->setText(Program::kContactLine);
+    Label1[2]->setText(portalText());
     Label1[2]->setCursor(Qt::PointingHandCursor);
     Form_Load();
     centreOnScreen(this, parent ? parent->screen() : nullptr);
@@ -71,12 +71,7 @@ void Form4::Form_Load() {
     }
     if (!Program::SelfUpdate) {
         // A system-wide install is the package manager's to update; say so where the version is.
-        auto* note =
-            new QLabel(QStringLiteral("系统安装,自动升级已关闭,请用软件包管理器升级。"), this);
-        note->setObjectName(QStringLiteral("SelfUpdateOff"));
-        note->setAttribute(Qt::WA_TranslucentBackground);
-        note->setWordWrap(true);
-        placeTwips(note, 240, 960, 2400, 900);
+        buildWindow(this, kSelfUpdateOff).as<QLabel>("SelfUpdateOff")->setWordWrap(true);
     }
 }
 

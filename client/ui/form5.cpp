@@ -1,6 +1,7 @@
 #include "form5.h"
 
 #include "centre.h"
+#include "controls.h"
 #include "release/manifest.h"
 #include "twips.h"
 
@@ -15,11 +16,12 @@
 
 namespace {
 
-// Front to back, in twips; Command1 comes first in the tab order.
-constexpr Placement kControls[] = {
-    {"Label1", 120, 120, 3975, 375},
-    {"Text1", 120, 360, 4335, 2055},
-    {"Command1", 1680, 2520, 1215, 495},
+// Front to back: Label1's line lies over Text1's top edge. Command1 comes first in the tab
+// order.
+constexpr UiLine kControls[] = {
+    {"Label1", Ui::Label, 120, 120, 3975, 375},
+    {"Text1", Ui::PlainText, 120, 360, 4335, 2055},
+    {"Command1", Ui::PushButton, 1680, 2520, 1215, 495, "立即升级"},
 };
 
 Form5::Launcher& launcher() {
@@ -40,17 +42,12 @@ Form5::Form5(QWidget* owner, std::function<void()> unload)
     setFixedSize(px(4560), px(3120));
     setModal(true);
 
-    Label1 = new QLabel(this);
+    const WindowControls controls = buildWindow(this, kControls);
+    Label1 = controls.as<QLabel>("Label1");
     Label1->setStyleSheet(QStringLiteral("color: #00C000; background: transparent;"));
-    Text1 = new QPlainTextEdit(this);
+    Text1 = controls.as<QPlainTextEdit>("Text1");
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Command1 = new QPushButton(QStringLiteral("立即升级"), this);
-    const QList<QWidget*> widgets = {Label1, Text1, Command1};
-    for (qsizetype i = 0; i < widgets.size(); ++i) {
-        widgets[i]->setObjectName(QLatin1String(kControls[i].name));
-        placeTwips(widgets[i], kControls[i].left, kControls[i].top, kControls[i].width,
-                   kControls[i].height);
-    }
+    Command1 = controls.as<QPushButton>("Command1");
     setTabOrder(Command1, Text1);
     // The prompt comes by itself while the user types in the main window: without a default
     // button a stray Enter does not start the update (Space on the button still does).
@@ -59,9 +56,6 @@ Form5::Form5(QWidget* owner, std::function<void()> unload)
     Command1->setFocus();
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
 
-    // Front to back, as the table lists them: Label1's line lies over Text1's top edge.
-    for (QWidget* w : widgets)
-        w->lower();
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     centreOnScreen(this, owner ? owner->screen() : nullptr);
 }

@@ -1,7 +1,7 @@
 #include "form6.h"
 
+#include "controls.h"
 #include "fare.h"
-#include "picturebox.h"
 #include "twips.h"
 
 #include <QHeaderView>
@@ -10,11 +10,27 @@
 
 namespace {
 
-// Where each header value sits over the picture's value cells (left, top in twips).
-constexpr QPoint kLabelPlaces[kFareLabels] = {
-    {2520, 200},  {6000, 195}, {8040, 200},  {2520, 480},   {6000, 480},  {9480, 480},
-    {11040, 480}, {2520, 760}, {6000, 760},  {9480, 760},   {2520, 1050}, {6000, 1050},
-    {9480, 1050}, {600, 1320}, {9480, 1320}, {11040, 1320},
+// Front to back: the sixteen header values lie over the picture's value cells, each as wide
+// as its text.
+constexpr UiLine kControls[] = {
+    {"ListView1", Ui::RowList, 120, 1680, 11655, 6255},
+    {"Label1[15]", Ui::Label, 11040, 1320, 0, 0},
+    {"Label1[14]", Ui::Label, 9480, 1320, 0, 0},
+    {"Label1[13]", Ui::Label, 600, 1320, 0, 0},
+    {"Label1[12]", Ui::Label, 9480, 1050, 0, 0},
+    {"Label1[11]", Ui::Label, 6000, 1050, 0, 0},
+    {"Label1[10]", Ui::Label, 2520, 1050, 0, 0},
+    {"Label1[9]", Ui::Label, 9480, 760, 0, 0},
+    {"Label1[8]", Ui::Label, 6000, 760, 0, 0},
+    {"Label1[7]", Ui::Label, 2520, 760, 0, 0},
+    {"Label1[6]", Ui::Label, 11040, 480, 0, 0},
+    {"Label1[5]", Ui::Label, 9480, 480, 0, 0},
+    {"Label1[4]", Ui::Label, 6000, 480, 0, 0},
+    {"Label1[3]", Ui::Label, 2520, 480, 0, 0},
+    {"Label1[2]", Ui::Label, 8040, 200, 0, 0},
+    {"Label1[1]", Ui::Label, 6000, 195, 0, 0},
+    {"Label1[0]", Ui::Label, 2520, 200, 0, 0},
+    {"Image1", Ui::Stretched, 120, 120, 11700, 1440, ":/fare_header.svg"},
 };
 
 } // namespace
@@ -26,24 +42,14 @@ Form6::Form6(const FareTable& table, QWidget* owner)
     setWindowIcon(QIcon(QStringLiteral(":/icon.svg")));
     setFixedSize(px(11880), px(8040));
 
-    auto* header = new PictureBox(QStringLiteral(":/fare_header.svg"), true, this);
-    header->setObjectName(QStringLiteral("Image1"));
-    placeTwips(header, 120, 120, 11700, 1440);
-
-    for (int i = 0; i < kFareLabels; ++i) {
-        Label1[i] = new QLabel(this);
-        Label1[i]->setObjectName(QStringLiteral("Label1[%1]").arg(i));
-        Label1[i]->setAttribute(Qt::WA_TranslucentBackground);
-        Label1[i]->move(px(kLabelPlaces[i].x()), px(kLabelPlaces[i].y()));
-    }
-
-    ListView1 = new QTreeWidget(this);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
+    const WindowControls controls = buildWindow(this, kControls);
+    for (int i = 0; i < kFareLabels; ++i)
+        Label1[i] = controls.as<QLabel>(QStringLiteral("Label1[%1]").arg(i));
+    ListView1 = controls.as<QTreeWidget>("ListView1");
     ListView1->setRootIsDecorated(false);
     ListView1->setAlternatingRowColors(true);
     ListView1->setHeaderLabels(fareColumnHeaders());
     ListView1->header()->setDefaultSectionSize(px(780));
-    placeTwips(ListView1, 120, 1680, 11655, 6255);
 
     Form_Load(table);
 }

@@ -1,6 +1,6 @@
 // quillon: the desktop client.
 #include "config.h"
-#include "fetchpolicy.h"
+#include "net/fetchpolicy.h"
 #include "firstpaint.h"
 #include "form1.h"
 #include "release/installjournal.h"
@@ -44,7 +44,7 @@ int main(int argc, char* argv[]) {
 
     const QString iniPath = readStartupValues(programFolder).iniPath;
     Program::Services = applyServiceOptions(loadServiceAddresses(iniPath), parser);
-    FetchPolicy::setPageDeadline(FetchPolicy::readPageDeadline(iniPath));
+    FetchPolicy::setPageDeadline(readPageDeadline(iniPath));
     QString error;
     const auto source = applySourceOptions(
         readUserSourceChoice(userSettingsFile()).value_or(readIniSourceChoice(iniPath)), parser,

@@ -249,11 +249,3 @@ void SkinButton::mouseReleaseEvent(QMouseEvent* event) {
     if (click)
         Q_EMIT Click();
 }
-
-SkinButton* placeSkinButton(QWidget* parent, SkinLook look, const char* name,
-                            const QString& caption, int left, int top, int width, int height) {
-    auto* button = new SkinButton(look, parent);
-    button->setCaption(caption);
-    place(button, {name, left, top, width, height});
-    return button;
-}

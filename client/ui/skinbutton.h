@@ -58,7 +58,3 @@ private:
     bool m_pressed = false;
     bool m_captured = false; // watching every pointer move of the program
 };
-
-// A button of `look` named `name`, captioned and placed in twips within `parent`.
-SkinButton* placeSkinButton(QWidget* parent, SkinLook look, const char* name,
-                            const QString& caption, int left, int top, int width, int height);

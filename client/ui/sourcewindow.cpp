@@ -1,16 +1,32 @@
 #include "sourcewindow.h"
 
+#include "controls.h"
 #include "messages.h"
+#include "twips.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStandardPaths>
+
+namespace {
+
+// Front to back, so the tab order runs from the last line up.
+constexpr UiLine kControls[] = {
+    {"Note", Ui::Label, 165, 1815, 6090, 225, "本地时刻服务由本程序启动，更改后立即重新启动。"},
+    {"Buttons", Ui::OkCancel, 165, 2130, 6090, 360},
+    {"Browse", Ui::PushButton, 5055, 975, 1200, 345, "浏览…"},
+    {"FeedPath", Ui::LineEdit, 165, 975, 4800, 330},
+    {"LiveSource", Ui::RadioButton, 165, 1410, 6090, 315, "官方网站实时数据（需联网）"},
+    {"FeedSource", Ui::RadioButton, 165, 570, 6090, 315, "GTFS 数据包（文件夹或 .zip）："},
+    {"SampleSource", Ui::RadioButton, 165, 165, 6090, 315, "内置样例时刻表（时刻虚构，供试用）"},
+};
+
+} // namespace
 
 SourceWindow::SourceWindow(const SourceChoice& current, QWidget* parent)
     : QDialog(parent) {
@@ -18,30 +34,18 @@ SourceWindow::SourceWindow(const SourceChoice& current, QWidget* parent)
     setWindowTitle(QStringLiteral("时刻数据来源"));
     setWindowIcon(QIcon(QStringLiteral(":/icon.svg")));
 
-    m_sample = new QRadioButton(QStringLiteral("内置样例时刻表（时刻虚构，供试用）"), this);
-    m_feed = new QRadioButton(QStringLiteral("GTFS 数据包（文件夹或 .zip）："), this);
-    m_live = new QRadioButton(QStringLiteral("官方网站实时数据（需联网）"), this);
-    m_sample->setObjectName(QStringLiteral("SampleSource"));
-    m_feed->setObjectName(QStringLiteral("FeedSource"));
-    m_live->setObjectName(QStringLiteral("LiveSource"));
-    m_path = new QLineEdit(current.feed, this);
-    m_path->setObjectName(QStringLiteral("FeedPath"));
-    m_path->setMinimumWidth(320);
-    auto* browse = new QPushButton(QStringLiteral("浏览…"), this);
-    browse->setAutoDefault(false);
-    const auto buttons =
-        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    auto* note = new QLabel(QStringLiteral("本地时刻服务由本程序启动，更改后立即重新启动。"), this);
-    note->setWordWrap(true);
+    setFixedSize(px(6420), px(2655));
 
-    auto* grid = new QGridLayout(this);
-    grid->addWidget(m_sample, 0, 0, 1, 3);
-    grid->addWidget(m_feed, 1, 0, 1, 3);
-    grid->addWidget(m_path, 2, 0, 1, 2);
-    grid->addWidget(browse, 2, 2);
-    grid->addWidget(m_live, 3, 0, 1, 3);
-    grid->addWidget(note, 4, 0, 1, 3);
-    grid->addWidget(buttons, 5, 0, 1, 3);
+    const WindowControls controls = buildWindow(this, kControls);
+    m_sample = controls.as<QRadioButton>("SampleSource");
+    m_feed = controls.as<QRadioButton>("FeedSource");
+    m_live = controls.as<QRadioButton>("LiveSource");
+    m_path = controls.as<QLineEdit>("FeedPath");
+    m_path->setText(current.feed);
+    auto* browse = controls.as<QPushButton>("Browse");
+    browse->setAutoDefault(false);
+    auto* buttons = controls.as<QDialogButtonBox>("Buttons");
+    controls.as<QLabel>("Note")->setWordWrap(true);
 
     (current.source == TimetableSource::Feed   ? m_feed
      : current.source == TimetableSource::Live ? m_live

@@ -11,18 +11,6 @@ constexpr int twips(int pixels) {
     return pixels * 15;
 }
 
-// One control of a window, placed in twips within its parent.
-struct Placement {
-    const char* name;
-    int left, top, width, height;
-};
-
 inline void placeTwips(QWidget* widget, int left, int top, int width, int height) {
     widget->setGeometry(px(left), px(top), px(width), px(height));
-}
-
-// Names and places a control from its line of a window's table.
-inline void place(QWidget* widget, const Placement& at) {
-    widget->setObjectName(QLatin1String(at.name));
-    placeTwips(widget, at.left, at.top, at.width, at.height);
 }

@@ -254,7 +254,7 @@ private:
     }
 
     bool readTrips() {
-        enum { route, service, id, shortName };
+        enum { route, serviceId, id, shortName };
         return table(
             tripsTable,
             {{"route_id", true}, {"service_id", true}, {"trip_id", true}, {"trip_short_name"}},
@@ -263,7 +263,7 @@ private:
                 t.route = m_routes.find(r[route]);
                 if (t.route < 0)
                     return fault(QStringLiteral("unknown route"), r);
-                t.service = m_services.find(r[service]);
+                t.service = m_services.find(r[serviceId]);
                 if (t.service < 0)
                     return fault(QStringLiteral("unknown service"), r);
                 t.id = r[id];

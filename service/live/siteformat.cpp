@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QUrlQuery>
 
+using namespace Qt::StringLiterals;
+
 namespace live::site {
 
 namespace {
@@ -113,28 +115,28 @@ TicketRow checkedRow(TicketRow r) {
 void readNamedRows(const QJsonArray& list, TicketAnswer* answer) {
     for (const QJsonValue& v : list) {
         const QJsonObject o = v.toObject().value(QStringLiteral("queryLeftNewDTO")).toObject();
-        auto field = [&o](const QString& name) { return o.value(name).toString().trimmed(); };
-        TicketRow r{field("train_no"),
-                    field("station_train_code"),
-                    field("start_station_telecode"),
-                    field("end_station_telecode"),
-                    field("from_station_telecode"),
-                    field("to_station_telecode"),
-                    field("start_time"),
-                    field("arrive_time"),
-                    field("lishi"),
-                    field("start_train_date"),
-                    field("from_station_no"),
-                    field("to_station_no"),
-                    field("seat_types")};
+        auto field = [&o](const auto& name) { return o.value(name).toString().trimmed(); };
+        TicketRow r{field("train_no"_L1),
+                    field("station_train_code"_L1),
+                    field("start_station_telecode"_L1),
+                    field("end_station_telecode"_L1),
+                    field("from_station_telecode"_L1),
+                    field("to_station_telecode"_L1),
+                    field("start_time"_L1),
+                    field("arrive_time"_L1),
+                    field("lishi"_L1),
+                    field("start_train_date"_L1),
+                    field("from_station_no"_L1),
+                    field("to_station_no"_L1),
+                    field("seat_types"_L1)};
         if (!isReadable(r.code, r.startCode, r.endCode, r.fromCode, r.toCode, r.departure,
                         r.arrival)) {
             ++answer->skipped;
             continue;
         }
-        for (const char* end : {"start", "end", "from", "to"}) {
-            const QString code = field(QStringLiteral("%1_station_telecode").arg(end));
-            const QString name = field(QStringLiteral("%1_station_name").arg(end));
+        for (const QLatin1StringView end : {"start"_L1, "end"_L1, "from"_L1, "to"_L1}) {
+            const QString code = field(QString(end) + "_station_telecode"_L1);
+            const QString name = field(QString(end) + "_station_name"_L1);
             if (isTelecode(code) && !name.isEmpty())
                 answer->names.insert(code, name);
         }

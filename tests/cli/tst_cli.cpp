@@ -10,6 +10,8 @@
 #include <QStringEncoder>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Run {
@@ -82,15 +84,17 @@ void CliTest::jsonCarriesExactlyTheContractKeys_data() {
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("hasRows");
-    QTest::newRow("train") << QStringList{"train", "K7"} << 0 << "" << true;
-    QTest::newRow("station") << QStringList{"station", "西安"} << 0 << "" << true;
-    QTest::newRow("between") << QStringList{"between", "西安", "北京西"} << 0 << "" << true;
+    QTest::newRow("train") << QStringList{u"train"_s, u"K7"_s} << 0 << u""_s << true;
+    QTest::newRow("station") << QStringList{u"station"_s, u"西安"_s} << 0 << u""_s << true;
+    QTest::newRow("between") << QStringList{u"between"_s, u"西安"_s, u"北京西"_s} << 0 << u""_s
+                             << true;
     QTest::newRow("unknown train")
-        << QStringList{"train", "X0"} << 3 << "不存在所查询的车次信息。" << false;
+        << QStringList{u"train"_s, u"X0"_s} << 3 << u"不存在所查询的车次信息。"_s << false;
     QTest::newRow("empty departure, nothing fetched")
-        << QStringList{"between", "", "北京西"} << 3 << "【发站】内容不能为空。" << false;
+        << QStringList{u"between"_s, u""_s, u"北京西"_s} << 3 << u"【发站】内容不能为空。"_s
+        << false;
     QTest::newRow("trailing blank reaches the service")
-        << QStringList{"between", "西安 ", "北京西"} << 3 << "发站不存在。" << false;
+        << QStringList{u"between"_s, u"西安 "_s, u"北京西"_s} << 3 << u"发站不存在。"_s << false;
 }
 
 void CliTest::jsonCarriesExactlyTheContractKeys() {
@@ -98,13 +102,14 @@ void CliTest::jsonCarriesExactlyTheContractKeys() {
     QFETCH(int, exitCode);
     QFETCH(QString, message);
     QFETCH(bool, hasRows);
-    const Run run = query(QStringList{"--format", "json"} + args);
+    const Run run = query(QStringList{u"--format"_s, u"json"_s} + args);
     QCOMPARE(run.exitCode, exitCode);
     const QJsonObject object = run.json();
     QStringList keys = object.keys();
     keys.sort();
-    QCOMPARE(keys, (QStringList{"address", "caption", "error", "labels", "legs", "message",
-                                "navigate", "query", "rows", "status", "transfers"}));
+    QCOMPARE(keys, (QStringList{u"address"_s, u"caption"_s, u"error"_s, u"labels"_s, u"legs"_s,
+                                u"message"_s, u"navigate"_s, u"query"_s, u"rows"_s, u"status"_s,
+                                u"transfers"_s}));
     QCOMPARE(object[u"query"].toString(), args[0]);
     QCOMPARE(object[u"message"].isNull(), message.isEmpty());
     QCOMPARE(object[u"message"].toString(), message);
@@ -120,8 +125,9 @@ void CliTest::jsonCarriesExactlyTheContractKeys() {
 }
 
 void CliTest::failedFetchPrintsObjectAndExitsOne() {
-    const Run run = query(
-        {"--timetable-base", "http://127.0.0.1:1/", "--format", "json", "train", "K7"}, false);
+    const Run run = query({u"--timetable-base"_s, u"http://127.0.0.1:1/"_s, u"--format"_s,
+                           u"json"_s, u"train"_s, u"K7"_s},
+                          false);
     QCOMPARE(run.exitCode, 1);
     const QJsonObject object = run.json();
     QVERIFY(object[u"error"].toString().startsWith(QStringLiteral("无法连接")));
@@ -134,10 +140,10 @@ void CliTest::failedFetchPrintsObjectAndExitsOne() {
 void CliTest::usageErrorsExitTwo_data() {
     QTest::addColumn<QStringList>("args");
     QTest::newRow("no command") << QStringList{};
-    QTest::newRow("unknown command") << QStringList{"fly", "K7"};
-    QTest::newRow("missing argument") << QStringList{"between", "西安"};
-    QTest::newRow("bad format") << QStringList{"--format", "xml", "train", "K7"};
-    QTest::newRow("unknown option") << QStringList{"--colour", "train", "K7"};
+    QTest::newRow("unknown command") << QStringList{u"fly"_s, u"K7"_s};
+    QTest::newRow("missing argument") << QStringList{u"between"_s, u"西安"_s};
+    QTest::newRow("bad format") << QStringList{u"--format"_s, u"xml"_s, u"train"_s, u"K7"_s};
+    QTest::newRow("unknown option") << QStringList{u"--colour"_s, u"train"_s, u"K7"_s};
 }
 
 void CliTest::usageErrorsExitTwo() {
@@ -149,7 +155,7 @@ void CliTest::usageErrorsExitTwo() {
 }
 
 void CliTest::tableAlignsWideCharacters() {
-    const Run run = query({"station", "西安"});
+    const Run run = query({u"station"_s, u"西安"_s});
     QCOMPARE(run.exitCode, 0);
     const QStringList lines = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts);
     QVERIFY(lines.size() >= 3);
@@ -163,7 +169,7 @@ void CliTest::tableAlignsWideCharacters() {
 }
 
 void CliTest::transferPageListsCities() {
-    const Run run = query({"--format", "json", "between", "拉萨", "上海虹桥"});
+    const Run run = query({u"--format"_s, u"json"_s, u"between"_s, u"拉萨"_s, u"上海虹桥"_s});
     QCOMPARE(run.exitCode, 0);
     const QJsonObject object = run.json();
     const QJsonArray transfers = object[u"transfers"].toArray();
@@ -176,7 +182,8 @@ void CliTest::transferPageListsCities() {
 }
 
 void CliTest::legsRunInTheTransferSession() {
-    const Run run = query({"--format", "json", "between", "拉萨", "上海虹桥", "--legs"});
+    const Run run =
+        query({u"--format"_s, u"json"_s, u"between"_s, u"拉萨"_s, u"上海虹桥"_s, u"--legs"_s});
     QCOMPARE(run.exitCode, 0);
     const QJsonObject object = run.json();
     const QJsonArray legs = object[u"legs"].toArray();
@@ -191,7 +198,7 @@ void CliTest::legsRunInTheTransferSession() {
             QCOMPARE(row.toArray()[5].toString(), QStringLiteral("拉萨"));
         QCOMPARE(rows[0].toArray()[7].toString(), leg[u"city"].toString());
     }
-    QCOMPARE(query({"--legs", "train", "K7"}).exitCode, 2);
+    QCOMPARE(query({u"--legs"_s, u"train"_s, u"K7"_s}).exitCode, 2);
 }
 
 void CliTest::detailAndFareQueries_data() {
@@ -200,20 +207,17 @@ void CliTest::detailAndFareQueries_data() {
     QTest::addColumn<QString>("navigate");
     QTest::addColumn<QString>("message");
     QTest::newRow("show_ link opens directly, nothing fetched")
-        << QStringList{"detail", "show_train.asp?cc=K7"} << 0 << "show_train.asp?cc=K7"
+        << QStringList{u"detail"_s, u"show_train.asp?cc=K7"_s} << 0 << u"show_train.asp?cc=K7"_s
         << "";
     QTest::newRow("station link fetched, frame opened")
-        << QStringList{"detail", "train.asp?cc=K7"} << 0 << "show_train.asp?cc=K7"
-        << "";
+        << QStringList{u"detail"_s, u"train.asp?cc=K7"_s} << 0 << u"show_train.asp?cc=K7"_s << "";
     QTest::newRow("unknown train: missing parameters")
-        << QStringList{"detail", "train.asp?cc=NOPE"} << 3 << ""
-        << "参数丢失。";
-    QTest::newRow("fare of a known train") << QStringList{"fare", "K7"} << 0 << ""
-                                           << "";
-    QTest::newRow("fare of an unknown train") << QStringList{"fare", "NOPE"} << 3 << ""
-                                              << "信息目前暂不存在。";
-    QTest::newRow("empty leg path") << QStringList{"leg", ""} << 3 << ""
-                                    << "错误。请重新选择。";
+        << QStringList{u"detail"_s, u"train.asp?cc=NOPE"_s} << 3 << u""_s << "参数丢失。";
+    QTest::newRow("fare of a known train") << QStringList{u"fare"_s, u"K7"_s} << 0 << u""_s << "";
+    QTest::newRow("fare of an unknown train")
+        << QStringList{u"fare"_s, u"NOPE"_s} << 3 << u""_s << "信息目前暂不存在。";
+    QTest::newRow("empty leg path")
+        << QStringList{u"leg"_s, u""_s} << 3 << u""_s << "错误。请重新选择。";
 }
 
 void CliTest::detailAndFareQueries() {
@@ -221,7 +225,8 @@ void CliTest::detailAndFareQueries() {
     QFETCH(int, exitCode);
     QFETCH(QString, navigate);
     QFETCH(QString, message);
-    const Run run = query(QStringList{"--fare-base", m_base + "fare/", "--format", "json"} + args);
+    const Run run =
+        query(QStringList{u"--fare-base"_s, m_base + u"fare/"_s, u"--format"_s, u"json"_s} + args);
     QCOMPARE(run.exitCode, exitCode);
     const QJsonObject object = run.json();
     QCOMPARE(object[u"query"].toString(), args[0]);
@@ -239,7 +244,7 @@ void CliTest::detailAndFareQueries() {
 void CliTest::completeListsNamesInRankOrder_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("names");
-    QTest::newRow("initials") << "BJ" << QStringList{"北京南", "北京西"};
+    QTest::newRow("initials") << u"BJ"_s << QStringList{u"北京南"_s, u"北京西"_s};
     QTest::newRow("no candidate") << "zzz" << QStringList{};
 }
 
@@ -254,13 +259,14 @@ void CliTest::completeListsNamesInRankOrder() {
         res.set_content(body.toStdString(), "text/plain; charset=gb2312");
     });
     server.start();
-    const QStringList base{"--timetable-base", server.url(QStringLiteral("/"))};
+    const QStringList base{u"--timetable-base"_s, server.url(QStringLiteral("/"))};
 
-    const Run table = query(base + QStringList{"complete", typed}, false);
+    const Run table = query(base + QStringList{u"complete"_s, typed}, false);
     QCOMPARE(table.exitCode, 0);
     QCOMPARE(QString::fromUtf8(table.out).split(u'\n', Qt::SkipEmptyParts), names);
 
-    const Run json = query(base + QStringList{"--format", "json", "complete", typed}, false);
+    const Run json =
+        query(base + QStringList{u"--format"_s, u"json"_s, u"complete"_s, typed}, false);
     QCOMPARE(json.exitCode, 0);
     const QJsonObject object = json.json();
     QCOMPARE(object[u"stations"].toVariant().toStringList(), names);
@@ -269,7 +275,8 @@ void CliTest::completeListsNamesInRankOrder() {
     QVERIFY(object[u"rows"].isNull());
     QVERIFY(object[u"error"].isNull());
 
-    const Run down = query({"--timetable-base", "http://127.0.0.1:1/", "complete", typed}, false);
+    const Run down =
+        query({u"--timetable-base"_s, u"http://127.0.0.1:1/"_s, u"complete"_s, typed}, false);
     QCOMPARE(down.exitCode, 1);
 }
 QTEST_GUILESS_MAIN(CliTest)

@@ -17,6 +17,8 @@
 #include <map>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString airport = QStringLiteral("International Airport (ABC)");
@@ -63,7 +65,7 @@ QString SampleFeedTest::base(const QString& date) {
     auto service = std::make_unique<QProcess>();
     const QString address =
         startServiceProcess(*service, QStringLiteral(QUILLON_SERVICE),
-                            {"--gtfs", QStringLiteral(QUILLON_SAMPLE_FEED), "--date", date});
+                            {u"--gtfs"_s, QStringLiteral(QUILLON_SAMPLE_FEED), u"--date"_s, date});
     m_services[date] = std::move(service);
     return m_bases[date] = address;
 }
@@ -74,7 +76,7 @@ QJsonObject SampleFeedTest::query(const QString& date, const QStringList& args, 
         return {};
     QProcess process;
     process.start(QStringLiteral(QUILLON_QUERY),
-                  QStringList{"--timetable-base", address, "--format", "json"} + args);
+                  QStringList{u"--timetable-base"_s, address, u"--format"_s, u"json"_s} + args);
     if (!process.waitForFinished(30000) || process.exitCode() != expectedExit) {
         qWarning("quillon-query exited with %d: %s", process.exitCode(),
                  process.readAllStandardError().constData());
@@ -92,33 +94,33 @@ void SampleFeedTest::answersFromTheFeed_data() {
 
     QList<QStringList> airportToCenter;
     // A trip at 25:58 runs at 01:58 of the day and sorts first.
-    airportToCenter << QStringList{"DST", airport, "01:58", center, "02:03"};
+    airportToCenter << QStringList{u"DST"_s, airport, u"01:58"_s, center, u"02:03"_s};
     // Every 5 minutes from 08:00 while before 08:59: the stop times are only offsets.
     for (int minute = 8 * 60; minute < 9 * 60; minute += 5)
-        airportToCenter << QStringList{"Babbage", airport, clock(minute), center,
+        airportToCenter << QStringList{u"Babbage"_s, airport, clock(minute), center,
                                        clock(minute + 16)};
-    airportToCenter << QStringList{"Babbage", airport, "13:14", center, "13:30"}
+    airportToCenter << QStringList{u"Babbage"_s, airport, u"13:14"_s, center, u"13:30"_s}
                     // Boards at "Platform 1", shown as the station it belongs to.
-                    << QStringList{"Ada", airport, "15:24", center, "15:35"}
-                    << QStringList{"Cerf", airport, "15:24", center, "15:35"}
+                    << QStringList{u"Ada"_s, airport, u"15:24"_s, center, u"15:35"_s}
+                    << QStringList{u"Cerf"_s, airport, u"15:24"_s, center, u"15:35"_s}
                     // Calls at the airport twice: the first call is the departure.
-                    << QStringList{"Cerf", airport, "19:20", center, "19:50"}
-                    << QStringList{"Cerf", airport, "19:20", center, "19:50"};
+                    << QStringList{u"Cerf"_s, airport, u"19:20"_s, center, u"19:50"_s}
+                    << QStringList{u"Cerf"_s, airport, u"19:20"_s, center, u"19:50"_s};
     QTest::newRow("between on a Saturday")
-        << "20190330" << QStringList{"between", airport, center} << airportToCenter;
+        << u"20190330"_s << QStringList{u"between"_s, airport, center} << airportToCenter;
 
     QTest::newRow("station with a platform-free stop")
-        << "20190330" << QStringList{"station", museum}
-        << QList<QStringList>{{"Ada", museum, "15:31", "*", "*"},
-                              {"Ada", museum, "17:21", "*", "*"},
-                              {"Cerf", museum, "19:30", "*", "*"},
-                              {"Cerf", museum, "19:30", "*", "*"}};
+        << u"20190330"_s << QStringList{u"station"_s, museum}
+        << QList<QStringList>{{u"Ada"_s, museum, u"15:31"_s, u"*"_s, u"*"_s},
+                              {u"Ada"_s, museum, u"17:21"_s, u"*"_s, u"*"_s},
+                              {u"Cerf"_s, museum, u"19:30"_s, u"*"_s, u"*"_s},
+                              {u"Cerf"_s, museum, u"19:30"_s, u"*"_s, u"*"_s}};
 
     // 20 July: the all-day and weekend services are removed by exceptions; the working-day
     // service still runs (its calendar ends that Saturday), so only its frequency runs remain.
     QList<QStringList> exceptionDay = airportToCenter.mid(1, 12);
     QTest::newRow("between on an exception day")
-        << "20190720" << QStringList{"between", airport, center} << exceptionDay;
+        << u"20190720"_s << QStringList{u"between"_s, airport, center} << exceptionDay;
 }
 
 void SampleFeedTest::answersFromTheFeed() {
@@ -143,15 +145,15 @@ void SampleFeedTest::answersFromTheFeed() {
 
 void SampleFeedTest::trainNotRunningThatDayIsUnknown() {
     // The DST trip runs on 30 March only; Ada's all-day service is removed on 20 July.
-    QCOMPARE(query("20190330", {"train", "DST"}, 0)[u"rows"].toArray().size(), 1);
-    QCOMPARE(query("20190331", {"train", "DST"}, 3)[u"message"].toString(),
+    QCOMPARE(query(u"20190330"_s, {u"train"_s, u"DST"_s}, 0)[u"rows"].toArray().size(), 1);
+    QCOMPARE(query(u"20190331"_s, {u"train"_s, u"DST"_s}, 3)[u"message"].toString(),
              QStringLiteral("不存在所查询的车次信息。"));
-    QCOMPARE(query("20190720", {"train", "Ada"}, 3)[u"message"].toString(),
+    QCOMPARE(query(u"20190720"_s, {u"train"_s, u"Ada"_s}, 3)[u"message"].toString(),
              QStringLiteral("不存在所查询的车次信息。"));
 }
 
 void SampleFeedTest::stationListCountsTheDaysTrains() {
-    const QUrl address(base("20190330"));
+    const QUrl address(base(u"20190330"_s));
     httplib::Client client(address.host().toStdString(), address.port());
     const auto result = client.Get("/stations.txt");
     QVERIFY(result && result->status == 200);
@@ -159,12 +161,12 @@ void SampleFeedTest::stationListCountsTheDaysTrains() {
     const QString text = gb.decode(QByteArray::fromStdString(result->body));
     // Platforms, entrances and boarding areas are no stations of their own; a platform's
     // trains count at its station.
-    QCOMPARE(
-        text.split(u'\n', Qt::SkipEmptyParts),
-        (QStringList{"# name\tpinyin\tinitials\ttrains\tdates 20190301 20190820\tsource timetable",
-                     "Awesome Museum\tawesomemuseum\tam\t4", "City Center\tcitycenter\tcc\t26",
-                     "International Airport (ABC)\tinternationalairportabc\tiaa\t26",
-                     "Lake\tlake\tl\t20"}));
+    QCOMPARE(text.split(u'\n', Qt::SkipEmptyParts),
+             (QStringList{
+                 u"# name\tpinyin\tinitials\ttrains\tdates 20190301 20190820\tsource timetable"_s,
+                 u"Awesome Museum\tawesomemuseum\tam\t4"_s, u"City Center\tcitycenter\tcc\t26"_s,
+                 u"International Airport (ABC)\tinternationalairportabc\tiaa\t26"_s,
+                 u"Lake\tlake\tl\t20"_s}));
 }
 
 QTEST_GUILESS_MAIN(SampleFeedTest)

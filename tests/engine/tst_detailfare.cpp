@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 const QString kBase = QStringLiteral("http://127.0.0.1:9/");
 
@@ -123,7 +125,7 @@ void DetailFareTest::fareRowsComeFromPiecesSixToLastButOne_data() {
     QTest::addColumn<int>("rows");
     QTest::newRow("7 pieces: no row") << QStringLiteral("</tr>").repeated(6) << 0;
     QTest::newRow("8 pieces: one row, from piece 6")
-        << QStringLiteral("</tr>").repeated(6) + "<td height=18>K7</td></tr>tail" << 1;
+        << QStringLiteral("</tr>").repeated(6) + u"<td height=18>K7</td></tr>tail"_s << 1;
     QTest::newRow("empty buffer") << QString() << 0;
 }
 
@@ -142,14 +144,16 @@ void DetailFareTest::fareRowsComeFromPiecesSixToLastButOne() {
 
 void DetailFareTest::fareLabelsTakeTheirCuts() {
     const FareTable table = scrapeFareTable(judgeFarePage(farePage(3)).buffer);
-    const QStringList labels{"K7",      "30:10", "单位：元", "北京西",      "拉萨", "300",
-                             "550",     "21:30", "14:10",    "500/520/540", "快速", "3757公里",
-                             "800/830", "备注",  "--",       "--"};
+    const QStringList labels{u"K7"_s,      u"30:10"_s,       u"单位：元"_s, u"北京西"_s,
+                             u"拉萨"_s,    u"300"_s,         u"550"_s,      u"21:30"_s,
+                             u"14:10"_s,   u"500/520/540"_s, u"快速"_s,     u"3757公里"_s,
+                             u"800/830"_s, u"备注"_s,        u"--"_s,       u"--"_s};
     QCOMPARE(table.labels, labels);
     QCOMPARE(table.rows.size(), 3);
     // Numbered by the list, the station name without its link, fares from "#ffffff>".
-    QCOMPARE(table.rows[2], (QStringList{"3", "K7", "站3", "08:03", "08:13", "1:00", "0", "300",
-                                         "20", "40", "60/62/64", "90/95", "--", "--"}));
+    QCOMPARE(table.rows[2], (QStringList{u"3"_s, u"K7"_s, u"站3"_s, u"08:03"_s, u"08:13"_s,
+                                         u"1:00"_s, u"0"_s, u"300"_s, u"20"_s, u"40"_s,
+                                         u"60/62/64"_s, u"90/95"_s, u"--"_s, u"--"_s}));
 }
 
 QTEST_GUILESS_MAIN(DetailFareTest)

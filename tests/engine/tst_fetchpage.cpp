@@ -14,6 +14,8 @@
 #include <atomic>
 #include <thread>
 
+using namespace Qt::StringLiterals;
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -126,27 +128,27 @@ void FetchPageTest::decodesBytes() {
 
 void FetchPageTest::errorPageBodyIsReturned() {
     PageFetcher fetcher;
-    const FetchResult result = fetcher.fetch(m_http.url("/missing"), QStringLiteral("gb2312"));
+    const FetchResult result = fetcher.fetch(m_http.url(u"/missing"_s), QStringLiteral("gb2312"));
     QVERIFY(result.ok());
     QCOMPARE(result.text, QStringLiteral("<html>西安 404</html>"));
 }
 
 void FetchPageTest::sendsIfModifiedSinceAndFollowsRedirects() {
     PageFetcher fetcher;
-    QCOMPARE(fetcher.fetch(m_http.url("/moved"), QStringLiteral("gb2312")).text,
+    QCOMPARE(fetcher.fetch(m_http.url(u"/moved"_s), QStringLiteral("gb2312")).text,
              QStringLiteral("echo"));
     QCOMPARE(m_ifModifiedSince, std::string("0"));
 }
 
 void FetchPageTest::keepsCookiesAcrossRequests() {
-    QCOMPARE(Module1::FetchPage(m_http.url("/login"), QStringLiteral("gb2312")),
+    QCOMPARE(Module1::FetchPage(m_http.url(u"/login"_s), QStringLiteral("gb2312")),
              QStringLiteral("ok"));
-    QCOMPARE(Module1::FetchPage(m_http.url("/whoami"), QStringLiteral("gb2312")),
+    QCOMPARE(Module1::FetchPage(m_http.url(u"/whoami"_s), QStringLiteral("gb2312")),
              QStringLiteral("SESSION=abc"));
 }
 
 void FetchPageTest::pageLoadRemovesDoubleQuotesOnly() {
-    const FetchResult page = loadPage(PageFetcher::shared(), m_http.url("/quotes"));
+    const FetchResult page = loadPage(PageFetcher::shared(), m_http.url(u"/quotes"_s));
     QCOMPARE(page.text, QStringLiteral("<a href=x>\r\nK7</a>\n"));
 }
 
@@ -169,7 +171,7 @@ void FetchPageTest::stalledServerTimesOut() {
     fetcher.setPolicy(policy);
     QElapsedTimer clock;
     clock.start();
-    const FetchResult result = fetcher.fetch(m_http.url("/stall"), QStringLiteral("gb2312"));
+    const FetchResult result = fetcher.fetch(m_http.url(u"/stall"_s), QStringLiteral("gb2312"));
     QCOMPARE(result.text, QString());
     QCOMPARE(result.error, fetchtext::stalled(300ms));
     QVERIFY(clock.elapsed() < 4000);
@@ -180,13 +182,13 @@ void FetchPageTest::oversizedBodyFails() {
     FetchPolicy policy;
     policy.maxBytes = 1000;
     fetcher.setPolicy(policy);
-    const FetchResult result = fetcher.fetch(m_http.url("/big"), QStringLiteral("gb2312"));
+    const FetchResult result = fetcher.fetch(m_http.url(u"/big"_s), QStringLiteral("gb2312"));
     QCOMPARE(result.text, QString());
     QCOMPARE(result.error, fetchtext::tooLarge(1000));
 
     policy.maxBytes = 5000;
     fetcher.setPolicy(policy);
-    QCOMPARE(fetcher.fetch(m_http.url("/big"), QStringLiteral("gb2312")).text.size(), 5000);
+    QCOMPARE(fetcher.fetch(m_http.url(u"/big"_s), QStringLiteral("gb2312")).text.size(), 5000);
 }
 
 void FetchPageTest::eventLoopRunsDuringTransfer() {
@@ -200,7 +202,7 @@ void FetchPageTest::eventLoopRunsDuringTransfer() {
         busyDuringTransfer = busyDuringTransfer || fetcher.busy();
     });
     timer.start();
-    QCOMPARE(fetcher.fetch(m_http.url("/slow"), QStringLiteral("gb2312")).text,
+    QCOMPARE(fetcher.fetch(m_http.url(u"/slow"_s), QStringLiteral("gb2312")).text,
              QStringLiteral("slow"));
     QVERIFY(ticks > 3);
     QVERIFY(busyDuringTransfer);
@@ -233,9 +235,9 @@ void FetchPageTest::misbehavingServerFails_data() {
         << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n") + QByteArray(40, 'x')
         << close << 40 << fetchtext::timedOut(600ms);
     QTest::newRow("redirect to another port")
-        << QByteArray("HTTP/1.1 302 Found\r\nLocation: ") + m_http.url("/echo").toUtf8() +
+        << QByteArray("HTTP/1.1 302 Found\r\nLocation: ") + m_http.url(u"/echo"_s).toUtf8() +
                "\r\nContent-Length: 0\r\n\r\n"
-        << close << 0 << fetchtext::redirectElsewhere(QUrl(m_http.url("/echo")));
+        << close << 0 << fetchtext::redirectElsewhere(QUrl(m_http.url(u"/echo"_s)));
 }
 
 void FetchPageTest::misbehavingServerFails() {

@@ -11,6 +11,8 @@
 
 #include <csignal>
 
+using namespace Qt::StringLiterals;
+
 class LocalServiceTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -80,16 +82,15 @@ void LocalServiceTest::sourceChoiceLayers_data() {
                                    << "live" << QStringList{} << "live"
                                    << "";
     QTest::newRow("command line over user")
-        << QByteArray() << "live" << QStringList{"--source", "sample"} << "sample"
+        << QByteArray() << u"live"_s << QStringList{u"--source"_s, u"sample"_s} << u"sample"_s
         << "";
-    QTest::newRow("--gtfs alone") << QByteArray() << "live" << QStringList{"--gtfs", "/data/f.zip"}
-                                  << "gtfs"
+    QTest::newRow("--gtfs alone") << QByteArray() << u"live"_s
+                                  << QStringList{u"--gtfs"_s, u"/data/f.zip"_s} << "gtfs"
                                   << "/data/f.zip";
-    QTest::newRow("unknown word") << QByteArray() << "" << QStringList{"--source", "moon"} << ""
-                                  << "";
+    QTest::newRow("unknown word") << QByteArray() << u""_s << QStringList{u"--source"_s, u"moon"_s}
+                                  << u""_s << "";
     QTest::newRow("gtfs without a feed")
-        << QByteArray() << "" << QStringList{"--source", "gtfs"} << ""
-        << "";
+        << QByteArray() << u""_s << QStringList{u"--source"_s, u"gtfs"_s} << u""_s << "";
 }
 
 void LocalServiceTest::sourceChoiceLayers() {

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 void writeFile(const QString& path, const QByteArray& bytes) {
@@ -155,7 +157,7 @@ void ProfileTest::writeKeepsPermissionsAndLeavesNoTemporaryFile() {
         QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
     QCOMPARE(QFile::permissions(m_ini) & others, QFile::Permissions());
     // The replacement is atomic: no temporary file is left beside it.
-    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"system.ini"});
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{u"system.ini"_s});
 }
 
 void ProfileTest::writeFailsWithoutTouchingWhenFolderMissing() {

@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 const QString kBase = QStringLiteral("http://127.0.0.1:9/");
 }
@@ -167,20 +169,20 @@ void QueriesTest::scrapesTransferCities_data() {
     QTest::newRow("two cities, &dz= cut")
         << "<a href=/>home</a>请选择中转站<a href='zzz.asp?zzz=西安&dz=上海'>西安</a>"
            "<a href='zzz.asp?zzz=兰州&dz=上海&x=1'>兰州</a></td>"
-        << QStringList{"西安", "兰州"} << QStringList{leg + "西安", leg + "兰州"};
+        << QStringList{u"西安"_s, u"兰州"_s} << QStringList{leg + u"西安"_s, leg + u"兰州"_s};
     QTest::newRow("no anchor after the phrase")
         << "<a href='x'>y</a>请选择中转站 none" << QStringList{} << QStringList{};
     QTest::newRow("phrase twice: only anchors in between")
         << "请选择中转站<a href='zzz.asp?zzz=A&dz=B'>A</a>请选择中转站<a href='zzz.asp?zzz=C'>C</a>"
-        << QStringList{"A"} << QStringList{leg + "A"};
+        << QStringList{u"A"_s} << QStringList{leg + u"A"_s};
     QTest::newRow("link without &dz= kept whole, replacement applied")
-        << "请选择中转站<a href='other.asp?zzz.asp?zzz=Q'>Q</a>" << QStringList{"Q"}
-        << QStringList{"other.asp?" + leg + "Q"};
+        << u"请选择中转站<a href='other.asp?zzz.asp?zzz=Q'>Q</a>"_s << QStringList{u"Q"_s}
+        << QStringList{u"other.asp?"_s + leg + u"Q"_s};
     QTest::newRow("anchor without href gets an empty path, not the previous one")
-        << "请选择中转站<a href='zzz.asp?zzz=A&dz=B'>A</a><a name=x'>X</a>" << QStringList{"A", "X"}
-        << QStringList{leg + "A", ""};
+        << u"请选择中转站<a href='zzz.asp?zzz=A&dz=B'>A</a><a name=x'>X</a>"_s
+        << QStringList{u"A"_s, u"X"_s} << QStringList{leg + u"A"_s, u""_s};
     QTest::newRow("anchor without '> has no name")
-        << "请选择中转站<a href=zzz>Z</a>" << QStringList{""} << QStringList{""};
+        << u"请选择中转站<a href=zzz>Z</a>"_s << QStringList{u""_s} << QStringList{u""_s};
 }
 
 void QueriesTest::scrapesTransferCities() {

@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class QueryHistoryTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -20,7 +22,7 @@ void QueryHistoryTest::letterCaseMakesNoNewEntry() {
     history.add(QueryKind::Train, {QStringLiteral("K7")});
     history.add(QueryKind::Train, {QStringLiteral("T8")});
     history.add(QueryKind::Train, {QStringLiteral("k7")});
-    QCOMPARE(history.entries(QueryKind::Train), (QList<QStringList>{{"k7"}, {"T8"}}));
+    QCOMPARE(history.entries(QueryKind::Train), (QList<QStringList>{{u"k7"_s}, {u"T8"_s}}));
 }
 
 void QueryHistoryTest::keepsOnlyQueriesThatFoundSomething_data() {
@@ -65,10 +67,10 @@ void QueryHistoryTest::keepsTenDistinctNewestFirst() {
 
     const QList<QStringList> trains = history.entries(QueryKind::Train);
     QCOMPARE(trains.size(), 10);
-    QCOMPARE(trains[0], QStringList{"K5"});
-    QCOMPARE(trains[1], QStringList{"K11"});
-    QCOMPARE(trains.count(QStringList{"K5"}), 1);
-    QVERIFY(!trains.contains(QStringList{"K1"})); // the oldest went
+    QCOMPARE(trains[0], QStringList{u"K5"_s});
+    QCOMPARE(trains[1], QStringList{u"K11"_s});
+    QCOMPARE(trains.count(QStringList{u"K5"_s}), 1);
+    QVERIFY(!trains.contains(QStringList{u"K1"_s})); // the oldest went
     QCOMPARE(history.entries(QueryKind::Between),
              (QList<QStringList>{{QStringLiteral("西安"), QStringLiteral("北京北")}}));
     QVERIFY(history.entries(QueryKind::Station).isEmpty());
@@ -83,7 +85,7 @@ void QueryHistoryTest::survivesARestartInTheConfigFolder() {
     QVERIFY(!file.contains(QStringLiteral("system.ini")));
     QueryHistory().add(QueryKind::Station, {QStringLiteral("西安")});
     // A new store reads what the last run wrote.
-    QCOMPARE(QueryHistory().entries(QueryKind::Station), QList<QStringList>{{"西安"}});
+    QCOMPARE(QueryHistory().entries(QueryKind::Station), QList<QStringList>{{u"西安"_s}});
     qunsetenv("XDG_CONFIG_HOME");
 }
 

@@ -7,6 +7,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A ListView2 row: number, origin, terminus, class, from, departure, to, arrival, km, duration.
@@ -164,7 +166,7 @@ void ResultRowsTest::classLetterNeedsADigitAfterIt() {
 void ResultRowsTest::copiesSeenColumnsWithHeader() {
     QStringList odd = row(QStringLiteral("2"), QStringLiteral("T8"), QStringLiteral("10:00"));
     odd[4] = QStringLiteral("特\t快\n");
-    const QString text = rowsAsText(TrainList::ListView2, {row("1", "K7", "08:00"), odd});
+    const QString text = rowsAsText(TrainList::ListView2, {row(u"1"_s, u"K7"_s, u"08:00"_s), odd});
     const QStringList lines = text.split(u'\n');
     QCOMPARE(lines.size(), 4); // header, two rows, empty after the last "\n"
     QCOMPARE(lines[0],

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString savedPage(const QString& name) {
@@ -37,18 +39,21 @@ void SavedPagesTest::listPagesGiveRows_data() {
     QTest::addColumn<QStringList>("trains");
     QTest::addColumn<QStringList>("firstRow");
     QTest::newRow("train number") << "trainnumber-k7.html" << QueryKind::Train << ""
-                                  << QStringList{"K7", "K71", "K72"}
-                                  << QStringList{"1",     "K7",   "北京西",
-                                                 "昆明",  "快速", "北京西",
-                                                 "08:40", "昆明", "04:28",
-                                                 "43:48", "2478", "show_train.asp?cc=K7"};
+                                  << QStringList{u"K7"_s, u"K71"_s, u"K72"_s}
+                                  << QStringList{u"1"_s,     u"K7"_s,   u"北京西"_s,
+                                                 u"昆明"_s,  u"快速"_s, u"北京西"_s,
+                                                 u"08:40"_s, u"昆明"_s, u"04:28"_s,
+                                                 u"43:48"_s, u"2478"_s, u"show_train.asp?cc=K7"_s};
     QTest::newRow("between stations")
-        << "between-beijingxi-kunming.html" << QueryKind::Between << "" << QStringList{"K7"}
-        << QStringList{"1",     "K7",   "北京西", "昆明", "快速",  "北京西",
-                       "08:40", "昆明", "04:28",  "2478", "43:48", "train.asp?cc=K7"};
+        << u"between-beijingxi-kunming.html"_s << QueryKind::Between << u""_s
+        << QStringList{u"K7"_s}
+        << QStringList{u"1"_s,     u"K7"_s,     u"北京西"_s, u"昆明"_s,
+                       u"快速"_s,  u"北京西"_s, u"08:40"_s,  u"昆明"_s,
+                       u"04:28"_s, u"2478"_s,   u"43:48"_s,  u"train.asp?cc=K7"_s};
     // The header row is dropped.
     QTest::newRow("station") << "station-huhehaote.html" << QueryKind::Station << ""
-                             << QStringList{"K1363", "K72", "K71", "K1364"} << QStringList();
+                             << QStringList{u"K1363"_s, u"K72"_s, u"K71"_s, u"K1364"_s}
+                             << QStringList();
     QTest::newRow("unknown arrival") << "no-arrival.html" << QueryKind::Between << "到站不存在。"
                                      << QStringList() << QStringList();
 }

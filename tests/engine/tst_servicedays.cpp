@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class ServiceDaysTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -56,10 +58,10 @@ void ServiceDaysTest::asksForTheChosenDay_data() {
     const QString localFare = base + QStringLiteral("fare/");
     const QString otherFare = QStringLiteral("http://fares.example/");
     const QDate today(2026, 12, 9), tomorrow(2026, 12, 10);
-    QTest::newRow("tomorrow") << true << localFare << tomorrow << base + "d/20261210/"
-                              << base + "d/20261210/fare/" << QString();
+    QTest::newRow("tomorrow") << true << localFare << tomorrow << base + u"d/20261210/"_s
+                              << base + u"d/20261210/fare/"_s << QString();
     // Today is asked by date too, so an answer never drifts over midnight.
-    QTest::newRow("today") << true << otherFare << today << base + "d/20261209/" << otherFare
+    QTest::newRow("today") << true << otherFare << today << base + u"d/20261209/"_s << otherFare
                            << QString();
     QTest::newRow("older service, today")
         << false << localFare << today << base << localFare << QString();

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray gb2312(const QString& text) {
@@ -68,26 +70,27 @@ void StationIndexTest::ranksCandidates_data() {
     QTest::addColumn<QStringList>("names");
     // Exact name first, then stations by trains.
     QTest::newRow("chinese prefix")
-        << QStringLiteral("北京") << QStringList{"北京", "北京南", "北京西", "北京北"};
-    QTest::newRow("initials") << "bjx" << QStringList{"北京西"};
-    QTest::newRow("full pinyin") << "beijingxi" << QStringList{"北京西"};
-    QTest::newRow("any case") << "BJX" << QStringList{"北京西"};
+        << QStringLiteral("北京") << QStringList{u"北京"_s, u"北京南"_s, u"北京西"_s, u"北京北"_s};
+    QTest::newRow("initials") << u"bjx"_s << QStringList{u"北京西"_s};
+    QTest::newRow("full pinyin") << u"beijingxi"_s << QStringList{u"北京西"_s};
+    QTest::newRow("any case") << u"BJX"_s << QStringList{u"北京西"_s};
     // Exact initials of two stations come before the prefixes, each tier by trains.
     QTest::newRow("exact initials before prefixes")
-        << "bj" << QStringList{"北京", "宝鸡", "北京南", "北京西", "北京北"};
+        << u"bj"_s << QStringList{u"北京"_s, u"宝鸡"_s, u"北京南"_s, u"北京西"_s, u"北京北"_s};
     // Polyphonic 重: the service's reading counts, not the common one.
-    QTest::newRow("polyphonic from the list") << "chongq" << QStringList{"重庆北"};
+    QTest::newRow("polyphonic from the list") << u"chongq"_s << QStringList{u"重庆北"_s};
     QTest::newRow("polyphonic not guessed") << "zhongq" << QStringList{};
-    QTest::newRow("same trains by name") << "c" << QStringList{"重庆北", "长沙南"};
+    QTest::newRow("same trains by name") << u"c"_s << QStringList{u"重庆北"_s, u"长沙南"_s};
     QTest::newRow("empty") << "" << QStringList{};
     // ü typed either way: v as the list writes it, or u.
-    QTest::newRow("lv as written") << "lvl" << QStringList{"吕梁"};
-    QTest::newRow("lu for lv") << "lul" << QStringList{"吕梁"};
-    QTest::newRow("lve for lue") << "lvey" << QStringList{"略阳"};
-    QTest::newRow("lue as written") << "lueyang" << QStringList{"略阳"};
-    QTest::newRow("nu for nv") << "wunu" << QStringList{"五女山"};
-    QTest::newRow("nv as written") << "wunvshan" << QStringList{"五女山"};
-    QTest::newRow("lu finds every reading") << "lu" << QStringList{"吕梁", "庐山", "略阳"};
+    QTest::newRow("lv as written") << u"lvl"_s << QStringList{u"吕梁"_s};
+    QTest::newRow("lu for lv") << u"lul"_s << QStringList{u"吕梁"_s};
+    QTest::newRow("lve for lue") << u"lvey"_s << QStringList{u"略阳"_s};
+    QTest::newRow("lue as written") << u"lueyang"_s << QStringList{u"略阳"_s};
+    QTest::newRow("nu for nv") << u"wunu"_s << QStringList{u"五女山"_s};
+    QTest::newRow("nv as written") << u"wunvshan"_s << QStringList{u"五女山"_s};
+    QTest::newRow("lu finds every reading")
+        << u"lu"_s << QStringList{u"吕梁"_s, u"庐山"_s, u"略阳"_s};
 }
 
 void StationIndexTest::ranksCandidates() {
@@ -110,12 +113,13 @@ void StationIndexTest::offersTheCityFirst_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("labels");
     // The city stands for its station of the same name, which is not offered twice.
-    QTest::newRow("initials") << "bj"
-                              << QStringList{"北京 (全部车站)", "宝鸡", "北京南", "北京西",
-                                             "北京北"};
+    QTest::newRow("initials") << u"bj"_s
+                              << QStringList{u"北京 (全部车站)"_s, u"宝鸡"_s, u"北京南"_s,
+                                             u"北京西"_s, u"北京北"_s};
     QTest::newRow("name") << QStringLiteral("北京")
-                          << QStringList{"北京 (全部车站)", "北京南", "北京西", "北京北"};
-    QTest::newRow("a station of it") << "bjx" << QStringList{"北京西"};
+                          << QStringList{u"北京 (全部车站)"_s, u"北京南"_s, u"北京西"_s,
+                                         u"北京北"_s};
+    QTest::newRow("a station of it") << u"bjx"_s << QStringList{u"北京西"_s};
 }
 
 void StationIndexTest::offersTheCityFirst() {

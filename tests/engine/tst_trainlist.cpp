@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Cells {
@@ -70,16 +72,18 @@ void TrainListTest::fillsColumnsPerList_data() {
     QTest::addColumn<TrainList>("list");
     QTest::addColumn<QString>("marker");
     QTest::addColumn<QStringList>("expected");
-    const QStringList trainRow{"1",     "K7",   "北京西", "拉萨",  "快速", "西安",
-                               "08:00", "拉萨", "14:10",  "30:10", "2815", "show_train.asp?cc=K7"};
+    const QStringList trainRow{u"1"_s,     u"K7"_s,    u"北京西"_s, u"拉萨"_s,
+                               u"快速"_s,  u"西安"_s,  u"08:00"_s,  u"拉萨"_s,
+                               u"14:10"_s, u"30:10"_s, u"2815"_s,   u"show_train.asp?cc=K7"_s};
     QTest::newRow("ListView1") << TrainList::ListView1 << "<td width=75" << trainRow;
     // The train-number list's marker is the bare attribute, whatever cell carries it.
     QTest::newRow("ListView1, bare width=75") << TrainList::ListView1 << "<th width=75" << trainRow;
     for (const TrainList list : {TrainList::ListView2, TrainList::ListView3}) {
         QTest::newRow(list == TrainList::ListView2 ? "ListView2" : "ListView3")
-            << list << "<td width=75"
-            << QStringList{"1",     "K7",   "北京西", "拉萨", "快速",  "西安",
-                           "08:00", "拉萨", "14:10",  "2815", "30:10", "train.asp?cc=K7"};
+            << list << u"<td width=75"_s
+            << QStringList{u"1"_s,     u"K7"_s,   u"北京西"_s, u"拉萨"_s,
+                           u"快速"_s,  u"西安"_s, u"08:00"_s,  u"拉萨"_s,
+                           u"14:10"_s, u"2815"_s, u"30:10"_s,  u"train.asp?cc=K7"_s};
     }
 }
 
@@ -155,16 +159,16 @@ void TrainListTest::stationListsSkipHeaderAndIncompleteRows_data() {
     originLikeHeader.origin = QStringLiteral("始发站X");
 
     QTest::newRow("header then two trains")
-        << stationHeader() + row(m, train("T7")) + row(m, train("Z19")) << QStringList{"T7", "Z19"}
-        << "共查询到：2";
+        << stationHeader() + row(m, train(u"T7"_s)) + row(m, train(u"Z19"_s))
+        << QStringList{u"T7"_s, u"Z19"_s} << "共查询到：2";
     QTest::newRow("row without terminus skipped, next judged alone")
-        << row(m, noTerminus) + row(m, train("K7")) << QStringList{"K7"} << "共查询到：1";
+        << row(m, noTerminus) + row(m, train(u"K7"_s)) << QStringList{u"K7"_s} << u"共查询到：1"_s;
     QTest::newRow("row without origin skipped")
         << row(m, noOrigin) << QStringList{} << "共查询到：0";
     QTest::newRow("train number only markup skipped")
-        << row(m, noNumber) + row(m, train("D1")) << QStringList{"D1"} << "共查询到：1";
+        << row(m, noNumber) + row(m, train(u"D1"_s)) << QStringList{u"D1"_s} << u"共查询到：1"_s;
     QTest::newRow("only the exact header origin is skipped")
-        << stationHeader() + row(m, originLikeHeader) << QStringList{"K9"} << "共查询到：1";
+        << stationHeader() + row(m, originLikeHeader) << QStringList{u"K9"_s} << u"共查询到：1"_s;
 }
 
 void TrainListTest::stationListsSkipHeaderAndIncompleteRows() {

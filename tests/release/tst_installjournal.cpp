@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace install;
 
 namespace {
@@ -32,19 +34,19 @@ private:
     void stageNewSet();
     // Old set (a, b executable; c not installed yet) or new set, version to match, no staging.
     void expectWhole(bool updated);
-    QString ini() const { return m_dir->filePath("system.ini"); }
-    QList<StagedFile> files() const { return {{"a", 0644}, {"b", 0644}, {"c", 0600}}; }
+    QString ini() const { return m_dir->filePath(u"system.ini"_s); }
+    QList<StagedFile> files() const { return {{u"a"_s, 0644}, {u"b"_s, 0644}, {u"c"_s, 0600}}; }
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 void TestInstallJournal::init() {
     m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(writeFile(m_dir->filePath("a"), "old a"));
-    QVERIFY(writeFile(m_dir->filePath("b"), "old b"));
-    QVERIFY(QFile::setPermissions(m_dir->filePath("b"),
-                                  QFile::permissions(m_dir->filePath("b")) | QFile::ExeOwner));
-    QVERIFY(writeProfileString("system", "Version", "3.0", ini()));
+    QVERIFY(writeFile(m_dir->filePath(u"a"_s), "old a"));
+    QVERIFY(writeFile(m_dir->filePath(u"b"_s), "old b"));
+    QVERIFY(QFile::setPermissions(m_dir->filePath(u"b"_s),
+                                  QFile::permissions(m_dir->filePath(u"b"_s)) | QFile::ExeOwner));
+    QVERIFY(writeProfileString(u"system"_s, u"Version"_s, u"3.0"_s, ini()));
 }
 
 void TestInstallJournal::stageNewSet() {
@@ -55,14 +57,14 @@ void TestInstallJournal::stageNewSet() {
 }
 
 void TestInstallJournal::expectWhole(bool updated) {
-    const QString tag = updated ? "new " : "old ";
-    QCOMPARE(readAll(m_dir->filePath("a")), (tag + "a").toUtf8());
-    QCOMPARE(readAll(m_dir->filePath("b")), (tag + "b").toUtf8());
-    QVERIFY(QFile::permissions(m_dir->filePath("b")) & QFile::ExeOwner);
-    QCOMPARE(QFile::exists(m_dir->filePath("c")), updated);
+    const QString tag = updated ? u"new "_s : u"old "_s;
+    QCOMPARE(readAll(m_dir->filePath(u"a"_s)), (tag + u"a"_s).toUtf8());
+    QCOMPARE(readAll(m_dir->filePath(u"b"_s)), (tag + u"b"_s).toUtf8());
+    QVERIFY(QFile::permissions(m_dir->filePath(u"b"_s)) & QFile::ExeOwner);
+    QCOMPARE(QFile::exists(m_dir->filePath(u"c"_s)), updated);
     if (updated)
-        QCOMPARE(QFile::permissions(m_dir->filePath("c")) & QFile::ReadOther, 0);
-    QCOMPARE(readProfileString("system", "Version", ini()), updated ? "3.1" : "3.0");
+        QCOMPARE(QFile::permissions(m_dir->filePath(u"c"_s)) & QFile::ReadOther, 0);
+    QCOMPARE(readProfileString(u"system"_s, u"Version"_s, ini()), updated ? u"3.1"_s : u"3.0"_s);
     QVERIFY(!QFileInfo::exists(stagingFolder(m_dir->path())));
 }
 
@@ -78,7 +80,7 @@ void TestInstallJournal::recoversWhollyFromAnyStep() {
         });
         bool stopped = false;
         try {
-            QVERIFY(installStaged(m_dir->path(), files(), "3.1", ini()).ok);
+            QVERIFY(installStaged(m_dir->path(), files(), u"3.1"_s, ini()).ok);
         } catch (const Stopped&) {
             stopped = true;
         }
@@ -100,9 +102,9 @@ void TestInstallJournal::recoversWhollyFromAnyStep() {
 void TestInstallJournal::rollsBackWhenTheVersionCannotBeRecorded() {
     stageNewSet();
     // Every file is moved in before the version write fails, so all of them must go back.
-    const QString unwritable = m_dir->filePath("ini-is-a-folder");
+    const QString unwritable = m_dir->filePath(u"ini-is-a-folder"_s);
     QVERIFY(QDir().mkpath(unwritable));
-    const Outcome outcome = installStaged(m_dir->path(), files(), "3.1", unwritable);
+    const Outcome outcome = installStaged(m_dir->path(), files(), u"3.1"_s, unwritable);
     QVERIFY(!outcome.ok);
     QVERIFY2(outcome.error.contains(QStringLiteral("已恢复为原来的版本")),
              qPrintable(outcome.error));
@@ -125,20 +127,20 @@ void TestInstallJournal::installsEveryNameInsideFolder() {
     QString error;
     QVERIFY(prepareStaging(m_dir->path(), &error));
     QVERIFY(writeFile(stagedPath(m_dir->path(), 0), "colon"));
-    QVERIFY(installStaged(m_dir->path(), {{":c", 0644}}, "3.1", ini()).ok);
-    QCOMPARE(readAll(m_dir->path() + "/:c"), QByteArray("colon"));
+    QVERIFY(installStaged(m_dir->path(), {{u":c"_s, 0644}}, u"3.1"_s, ini()).ok);
+    QCOMPARE(readAll(m_dir->path() + u"/:c"_s), QByteArray("colon"));
     QCOMPARE(QDir(elsewhere.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList());
 }
 
 void TestInstallJournal::refusesJournalNamingFileOutsideFolder() {
     stageNewSet();
-    QVERIFY(writeFile(stagingFolder(m_dir->path()) + "/journal",
+    QVERIFY(writeFile(stagingFolder(m_dir->path()) + u"/journal"_s,
                       "quillon-install 1\nstate installing\nversion 3.1\nold-version 3.0\n"
                       "file 0 644 0 ..%2Foutside\n"));
     QCOMPARE(recoverInterruptedInstall(m_dir->path(), ini()).what, Recovery::Failed);
-    QCOMPARE(readAll(m_dir->filePath("a")), QByteArray("old a"));
-    QVERIFY(!QFileInfo::exists(m_dir->filePath("../outside")));
+    QCOMPARE(readAll(m_dir->filePath(u"a"_s)), QByteArray("old a"));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(u"../outside"_s)));
 }
 
 QTEST_GUILESS_MAIN(TestInstallJournal)

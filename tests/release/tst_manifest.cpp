@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace manifest;
 
 class TestManifest : public QObject {
@@ -135,17 +137,16 @@ void TestManifest::commandLineRoundTrips_data() {
     QTest::addColumn<QString>("argument");
     QTest::addColumn<QStringList>("parsedFiles");
     QTest::newRow("two files") << "3.1"
-                               << "a.exe,b.dll"
-                               << "3.1?a.exe,b.dll" << QStringList{"a.exe", "b.dll"};
+                               << "a.exe,b.dll" << u"3.1?a.exe,b.dll"_s
+                               << QStringList{u"a.exe"_s, u"b.dll"_s};
     QTest::newRow("no files") << "3.1"
                               << ""
                               << "3.1?" << QStringList{};
-    QTest::newRow("trailing comma keeps empty entry") << "3.1"
-                                                      << "a,"
-                                                      << "3.1?a," << QStringList{"a", ""};
+    QTest::newRow("trailing comma keeps empty entry")
+        << "3.1"
+        << "a," << u"3.1?a,"_s << QStringList{u"a"_s, u""_s};
     QTest::newRow("blanks kept") << "3.1"
-                                 << " a b"
-                                 << "3.1? a b" << QStringList{" a b"};
+                                 << " a b" << u"3.1? a b"_s << QStringList{u" a b"_s};
 }
 
 void TestManifest::commandLineRoundTrips() {
@@ -166,12 +167,9 @@ void TestManifest::parsesUpdaterArgument_data() {
                            << "" << QStringList{};
     QTest::newRow("no question mark") << "3.1"
                                       << "3.1" << QStringList{};
-    QTest::newRow("further pieces ignored") << "3.1?a?b"
-                                            << "3.1" << QStringList{"a"};
-    QTest::newRow("only commas") << "3.1?,"
-                                 << "3.1" << QStringList{"", ""};
-    QTest::newRow("no version") << "?a"
-                                << "" << QStringList{"a"};
+    QTest::newRow("further pieces ignored") << "3.1?a?b" << u"3.1"_s << QStringList{u"a"_s};
+    QTest::newRow("only commas") << "3.1?," << u"3.1"_s << QStringList{u""_s, u""_s};
+    QTest::newRow("no version") << "?a" << u""_s << QStringList{u"a"_s};
 }
 
 void TestManifest::parsesUpdaterArgument() {

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace release;
 
 namespace {
@@ -25,7 +27,7 @@ private slots:
 
 void TestReleaseSignature::acceptsOnlyThePublishersList_data() {
     const KeyPair publisher = makeKeyPair();
-    SumList list{QStringLiteral("3.1"), {signedFile("a", "new a"), signedFile("b c", "b")}};
+    SumList list{QStringLiteral("3.1"), {signedFile(u"a"_s, "new a"), signedFile(u"b c"_s, "b")}};
     const QByteArray text = sumListText(list);
     const QByteArray signature = signList(text, publisher.secretKey);
     const QByteArray badList = "quillon-sums 1\nversion 3.1\nnot a record\n";
@@ -36,7 +38,7 @@ void TestReleaseSignature::acceptsOnlyThePublishersList_data() {
     QTest::addColumn<QString>("version");
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QString>("problem"); // empty: accepted
-    const QStringList ab{"a", "b c"};
+    const QStringList ab{u"a"_s, u"b c"_s};
     QTest::newRow("sound") << std::optional(text) << std::optional(signature) << publisher.publicKey
                            << "3.1" << ab << "";
     QTest::newRow("signature not hex") << std::optional(text) << std::optional(QByteArray(128, 'z'))
@@ -50,7 +52,7 @@ void TestReleaseSignature::acceptsOnlyThePublishersList_data() {
         << "(3.1)与要升级的版本(3.2)";
     QTest::newRow("unsigned file")
         << std::optional(text) << std::optional(signature) << publisher.publicKey << "3.1"
-        << QStringList{"a", "x"} << "文件x没有发布者的签名";
+        << QStringList{u"a"_s, u"x"_s} << u"文件x没有发布者的签名"_s;
 }
 
 void TestReleaseSignature::acceptsOnlyThePublishersList() {
@@ -76,8 +78,8 @@ void TestReleaseSignature::acceptsOnlyThePublishersList() {
 void TestReleaseSignature::readsBackEveryRecord() {
     const QString longName = QString(255, u'n');
     const SumList list{QStringLiteral("3.1"),
-                       {signedFile("with blanks  ", "x", 0755), signedFile(longName, ""),
-                        signedFile("站名", "y", 0600)}};
+                       {signedFile(u"with blanks  "_s, "x", 0755), signedFile(longName, ""),
+                        signedFile(u"站名"_s, "y", 0600)}};
     QString error;
     const std::optional<SumList> back = parseSumList(sumListText(list), &error);
     QVERIFY2(back, qPrintable(error));
@@ -90,7 +92,7 @@ void TestReleaseSignature::readsBackEveryRecord() {
         QCOMPARE(back->files[i].mode, list.files[i].mode);
     }
     // A name listed twice would let one record hide another.
-    QVERIFY(!parseSumList(sumListText({"3.1", {list.files[0], list.files[0]}}), &error));
+    QVERIFY(!parseSumList(sumListText({u"3.1"_s, {list.files[0], list.files[0]}}), &error));
 }
 
 QTEST_GUILESS_MAIN(TestReleaseSignature)

@@ -11,6 +11,8 @@
 #include <atomic>
 #include <thread>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 std::string gb(const QString& text) {
@@ -100,25 +102,26 @@ void TestServiceDays::answersForTheDayOfThePrefix_data() {
     const QString station = QStringLiteral("CX_Type=CZ&FZ=&DZ=&CC=&CZ=");
     const QString between = QStringLiteral("CX_Type=ZZ&FZ=%1&DZ=%2&CC=&CZ=");
     const QString number = QStringLiteral("CX_Type=CC&FZ=&DZ=&CZ=&CC=");
-    QTest::newRow("number, weekday") << "20261207" << number + "G" << QStringList{"G1"};
-    QTest::newRow("number, weekend") << "20261212" << number + "G" << QStringList{};
+    QTest::newRow("number, weekday") << u"20261207"_s << number + u"G"_s << QStringList{u"G1"_s};
+    QTest::newRow("number, weekend") << u"20261212"_s << number + u"G"_s << QStringList{};
     // A city: every train of 北京, 北京西 and 北京南 by the time it is there (T4 reaches
     // 北京西 at 01:10).
     QTest::newRow("city station query, weekday")
-        << "20261207" << station + "北京" << QStringList{"T4", "G1", "D2"};
+        << u"20261207"_s << station + u"北京"_s << QStringList{u"T4"_s, u"G1"_s, u"D2"_s};
     QTest::newRow("city station query, weekend")
-        << "20261212" << station + "北京" << QStringList{"T4", "D2", "K3"};
+        << u"20261212"_s << station + u"北京"_s << QStringList{u"T4"_s, u"D2"_s, u"K3"_s};
     QTest::newRow("city station query, exception day")
-        << "20261225" << station + "北京" << QStringList{"G1", "K3"};
-    QTest::newRow("plain station") << "20261207" << station + "北京西" << QStringList{"T4", "D2"};
+        << u"20261225"_s << station + u"北京"_s << QStringList{u"G1"_s, u"K3"_s};
+    QTest::newRow("plain station")
+        << u"20261207"_s << station + u"北京西"_s << QStringList{u"T4"_s, u"D2"_s};
     QTest::newRow("cities both ends, weekday")
-        << "20261207" << between.arg("北京", "天津") << QStringList{"G1"};
+        << u"20261207"_s << between.arg(u"北京"_s, u"天津"_s) << QStringList{u"G1"_s};
     QTest::newRow("cities both ends, weekend")
-        << "20261212" << between.arg("北京", "天津") << QStringList{"K3"};
+        << u"20261212"_s << between.arg(u"北京"_s, u"天津"_s) << QStringList{u"K3"_s};
     QTest::newRow("city to station")
-        << "20261225" << between.arg("北京", "天津西") << QStringList{"K3"};
+        << u"20261225"_s << between.arg(u"北京"_s, u"天津西"_s) << QStringList{u"K3"_s};
     QTest::newRow("station to city")
-        << "20261207" << between.arg("石家庄", "北京") << QStringList{"T4"};
+        << u"20261207"_s << between.arg(u"石家庄"_s, u"北京"_s) << QStringList{u"T4"_s};
 }
 
 void TestServiceDays::answersForTheDayOfThePrefix() {
@@ -160,10 +163,11 @@ void TestServiceDays::detailLinkKeepsTheDayOfItsList() {
 void TestServiceDays::defaultDayMovesOnAtMidnight() {
     const std::string g = "/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=G1";
     m_today = QDate(2026, 12, 11).toJulianDay(); // Friday
-    QCOMPARE(trains(get(g)), QStringList{"G1"});
+    QCOMPARE(trains(get(g)), QStringList{u"G1"_s});
     m_today = QDate(2026, 12, 12).toJulianDay(); // the clock passed midnight: Saturday
     QVERIFY(get(g).contains(pages::noTrainPhrase));
-    QCOMPARE(trains(get("/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=K3")), QStringList{"K3"});
+    QCOMPARE(trains(get("/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=K3")),
+             QStringList{u"K3"_s});
     m_today = QDate(2026, 12, 7).toJulianDay();
 }
 

@@ -10,6 +10,8 @@
 
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 // The feed reader on crafted tables: what real exporters write must read the same, a feed
 // that cannot be used must say where, and bad rows must be skipped and counted.
 namespace {
@@ -256,45 +258,45 @@ void TestServiceFeedReader::skipsBadRowsAndCountsThem_data() {
         << header + "t,25:61:00,25:61:00,b,2\nt,09:00:00,09:00:00,nowhere,3\n"
                     "x,09:00:00,09:00:00,b,4\nt,10:00:00,10:00:00,b,5\nt,26:00:00,26:00:00,a,6\n"
                     "t,1:2:3,,a,7\n"
-        << QStringList{"2 rows skipped: bad time (first at stop_times.txt:3)",
-                       "1 row skipped: unknown stop (first at stop_times.txt:4)",
-                       "1 row skipped: unknown trip (first at stop_times.txt:5)"}
+        << QStringList{u"2 rows skipped: bad time (first at stop_times.txt:3)"_s,
+                       u"1 row skipped: unknown stop (first at stop_times.txt:4)"_s,
+                       u"1 row skipped: unknown trip (first at stop_times.txt:5)"_s}
         << "甲 08:00,乙 10:00,甲 02:00";
     QTest::newRow("duplicate stop_sequence keeps the first row")
         << header + "t,09:00:00,09:00:00,b,2\nt,09:30:00,09:30:00,a,2\n"
-        << QStringList{"1 row skipped: duplicate stop_sequence (first at stop_times.txt:4)"}
+        << QStringList{u"1 row skipped: duplicate stop_sequence (first at stop_times.txt:4)"_s}
         << "甲 08:00,乙 09:00";
     QTest::newRow("going back in time")
         << header + "t,07:00:00,07:00:00,b,2\nt,09:00:00,09:00:00,b,3\n"
         << QStringList{"1 row skipped: time before the previous stop (first at "
-                       "stop_times.txt:3)"}
+                       u"stop_times.txt:3)"_s}
         << "甲 08:00,乙 09:00";
     QTest::newRow("trip left with one stop is no train")
         << header + "t,xx,09:00:00,b,2\n"
-        << QStringList{"1 row skipped: bad time (first at stop_times.txt:3)",
-                       "1 row skipped: trip with fewer than two timed stops (first at "
-                       "trips.txt:2)"}
+        << QStringList{u"1 row skipped: bad time (first at stop_times.txt:3)"_s,
+                       u"1 row skipped: trip with fewer than two timed stops (first at "_s
+                       u"trips.txt:2)"_s}
         << "";
     QTest::newRow("last stop without a time")
         << header + "t,09:00:00,09:00:00,b,2\nt,,,a,3\n"
-        << QStringList{"1 row skipped: stop time without a time (first at stop_times.txt:4)"}
+        << QStringList{u"1 row skipped: stop time without a time (first at stop_times.txt:4)"_s}
         << "甲 08:00,乙 09:00";
     QTest::newRow("entrance is no stop")
         << QByteArray("== stops.txt\nstop_id,stop_name,location_type\na,甲,\nb,乙,\ne,口,2\n") +
                header + "t,08:30:00,08:30:00,e,2\nt,09:00:00,09:00:00,b,3\n"
-        << QStringList{"1 row skipped: stop is an entrance or node (first at "
-                       "stop_times.txt:3)"}
+        << QStringList{u"1 row skipped: stop is an entrance or node (first at "
+                       "stop_times.txt:3)"_s}
         << "甲 08:00,乙 09:00";
     QTest::newRow("trip of an unknown route or service")
         << QByteArray("== trips.txt\nroute_id,service_id,trip_id,trip_short_name\nr,all,t,K1\n"
                       "q,all,u,K2\nr,never,v,K3\n")
-        << QStringList{"1 row skipped: unknown route (first at trips.txt:3)",
-                       "1 row skipped: unknown service (first at trips.txt:4)"}
+        << QStringList{u"1 row skipped: unknown route (first at trips.txt:3)"_s,
+                       u"1 row skipped: unknown service (first at trips.txt:4)"_s}
         << "甲 08:00,乙 09:00";
     QTest::newRow("bad frequency period")
         << QByteArray("== frequencies.txt\ntrip_id,start_time,end_time,headway_secs\n"
                       "t,10:00:00,09:00:00,600\nt,10:00:00,11:00:00,0\n")
-        << QStringList{"2 rows skipped: bad headway or period (first at frequencies.txt:2)"}
+        << QStringList{u"2 rows skipped: bad headway or period (first at frequencies.txt:2)"_s}
         << "甲 08:00,乙 09:00";
 }
 

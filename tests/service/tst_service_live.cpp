@@ -17,6 +17,8 @@
 #include <memory>
 #include <thread>
 
+using namespace Qt::StringLiterals;
+
 using live::LiveSource;
 using Outcome = source::Between::Outcome;
 
@@ -58,15 +60,15 @@ private slots:
                                  r.fromTime, r.toStation, r.toTime,   r.duration}
                          .join(u' ');
         QCOMPARE(shown, (QStringList{
-                            "K511 青岛北 上海 北京 06:10 上海 18:55 12:45",
-                            "G103 北京南 上海虹桥 北京南 06:45 上海虹桥 11:20 04:35",
-                            "G101 北京南 上海虹桥 北京南 07:00 上海虹桥 11:30 04:30",
+                            u"K511 青岛北 上海 北京 06:10 上海 18:55 12:45"_s,
+                            u"G103 北京南 上海虹桥 北京南 06:45 上海虹桥 11:20 04:35"_s,
+                            u"G101 北京南 上海虹桥 北京南 07:00 上海虹桥 11:30 04:30"_s,
                         }));
         QCOMPARE(answer.value.rows.first().link, QStringLiteral("train.asp?cc=K511"));
         QCOMPARE(live->skippedRows(), 3 + 1); // three bad rows, one bad station entry
         // The stale path of the init page was corrected by the site's redirect answer once.
-        QCOMPARE(m_site->hits("wrongPath"), 1);
-        QCOMPARE(m_site->hits("queryZ"), 1);
+        QCOMPARE(m_site->hits(u"wrongPath"_s), 1);
+        QCOMPARE(m_site->hits(u"queryZ"_s), 1);
         // Asked again: from the cache, nothing more goes to the site.
         const int before = live->requestCount();
         live->trainsBetween(tomorrow(), QStringLiteral("北京"), QStringLiteral("上海虹桥"));
@@ -78,13 +80,13 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QStringList>("read"); // "CODE FROM-TO DEP ARR DURATION NO SEATS"
         QTest::addColumn<QString>("redirect");
-        const QString row49 =
-            ReplaySite::row("G7", "BNQ", "SQQ", "BNQ", "SQQ", "07:05", "11:40", "04:35", 49);
-        const QStringList g7{"G7 BNQ-SQQ 07:05 11:40 04:35 5a000G701 OM9"};
+        const QString row49 = ReplaySite::row(u"G7"_s, u"BNQ"_s, u"SQQ"_s, u"BNQ"_s, u"SQQ"_s,
+                                              u"07:05"_s, u"11:40"_s, u"04:35"_s, 49);
+        const QStringList g7{u"G7 BNQ-SQQ 07:05 11:40 04:35 5a000G701 OM9"_s};
         QTest::newRow("49 fields, encoded secret")
             << ReplaySite::ticketAnswer({row49}, {}) << g7 << QString();
-        QString broken =
-            ReplaySite::row("G7", "BNQ", "SQQ", "BNQ", "SQQ", "07:05", "11:40", "04:35", 58);
+        QString broken = ReplaySite::row(u"G7"_s, u"BNQ"_s, u"SQQ"_s, u"BNQ"_s, u"SQQ"_s,
+                                         u"07:05"_s, u"11:40"_s, u"04:35"_s, 58);
         broken.replace(QStringLiteral("c2VjcmV0%0A"), QStringLiteral("c2Vj\ncmV0+/=\n"));
         QTest::newRow("58 fields, decoded secret with line breaks")
             << ReplaySite::ticketAnswer({broken}, {}) << g7 << QString();
@@ -106,7 +108,7 @@ private slots:
             {"queryLeftNewDTO":{"station_train_code":"K709","start_time":"9:00"}}],
             "messages":[],"validateMessages":{}})";
         QTest::newRow("named fields before the pipe rows")
-            << named << QStringList{"K707 AAQ-BBQ 21:07 06:30 33:23 5a0000K7070A 1413"}
+            << named << QStringList{u"K707 AAQ-BBQ 21:07 06:30 33:23 5a0000K7070A 1413"_s}
             << QString();
         for (const char* body :
              {R"({"status":false,"c_url":"leftTicket/queryT","c_name":"CLeftTicketUrl"})",
@@ -162,15 +164,18 @@ private slots:
         const StopAnswer first = parseStopList(byEnds);
         QCOMPARE(first.trainClass, QStringLiteral("快速"));
         QCOMPARE(shown(first),
-                 (QStringList{"甲  21:07 -1", "乙 23:50 23:52 -1", "丙 06:30 06:30 -1"}));
-        QCOMPARE(shown(parseStopList(bare)), (QStringList{"甲  21:07 0", "丙 06:30 06:30 1"}));
+                 (QStringList{u"甲  21:07 -1"_s, u"乙 23:50 23:52 -1"_s, u"丙 06:30 06:30 -1"_s}));
+        QCOMPARE(shown(parseStopList(bare)),
+                 (QStringList{u"甲  21:07 0"_s, u"丙 06:30 06:30 1"_s}));
 
         const FareAnswer fares = parseFares(R"({"status":true,"data":{"9":"12340","OT":[],
             "WZ":"¥61.5","M":"¥98.0","A9":"¥123.4","O":"¥61.5","train_no":"5a000G701"},
             "messages":[],"validateMessages":{}})");
         QCOMPARE(fares.fault, Fault::None);
-        QCOMPARE(fares.yuan, (QHash<QString, QString>{
-                                 {"O", "61.5"}, {"M", "98.0"}, {"A9", "123.4"}, {"WZ", "61.5"}}));
+        QCOMPARE(fares.yuan, (QHash<QString, QString>{{u"O"_s, u"61.5"_s},
+                                                      {u"M"_s, u"98.0"_s},
+                                                      {u"A9"_s, u"123.4"_s},
+                                                      {u"WZ"_s, u"61.5"_s}}));
 
         QCOMPARE(leftTicketPathIn("var CLeftTicketUrl = null;\n var isTestFlow = null;"),
                  QString());
@@ -182,7 +187,8 @@ private slots:
         QCOMPARE(transferPathIn("var lc_search_url = '/lcquery/queryG';"),
                  QStringLiteral("/lcquery/queryG"));
         QCOMPARE(
-            transferUrl(QStringLiteral("/lcquery/queryG"), QDate(2030, 1, 1), "AAQ", "BBQ").path(),
+            transferUrl(QStringLiteral("/lcquery/queryG"), QDate(2030, 1, 1), u"AAQ"_s, u"BBQ"_s)
+                .path(),
             QStringLiteral("/lcquery/queryG"));
     }
 
@@ -222,8 +228,8 @@ private slots:
         m_site->start();
         auto live = liveSource();
         live->trainsBetween(tomorrow(), QStringLiteral("北京"), QStringLiteral("南京南"));
-        QCOMPARE(m_site->hits("init"), 2); // the first visit and one new visitor
-        QCOMPARE(m_site->hits("queryZ"), 2);
+        QCOMPARE(m_site->hits(u"init"_s), 2); // the first visit and one new visitor
+        QCOMPARE(m_site->hits(u"queryZ"_s), 2);
         // Backing off: the next question is answered at once, without asking the site.
         const int before = live->requestCount();
         const auto next =
@@ -254,7 +260,7 @@ private slots:
         const auto answer =
             live->trainsBetween(tomorrow(), QStringLiteral("拉萨"), QStringLiteral("三亚"));
         QCOMPARE(answer.value.outcome, Outcome::Transfer);
-        QCOMPARE(answer.value.cities, (QStringList{"西宁", "广州南"}));
+        QCOMPARE(answer.value.cities, (QStringList{u"西宁"_s, u"广州南"_s}));
         const auto leg =
             live->legTrains(tomorrow(), QStringLiteral("拉萨"), QStringLiteral("西宁"));
         QCOMPARE(leg.value.size(), 1);
@@ -275,13 +281,15 @@ private slots:
         QTest::addColumn<QStringList>("stops");
         QTest::addColumn<QStringList>("fareAtTerminus");
         QTest::newRow("day train")
-            << "g101"
-            << QStringList{"北京南 -1 420", "济南西 510 512", "南京南 620 622", "上海虹桥 690 -1"}
-            << QStringList{"--", "--", "--", "--", "930.0", "553.5"};
+            << u"g101"_s
+            << QStringList{u"北京南 -1 420"_s, u"济南西 510 512"_s, u"南京南 620 622"_s,
+                           u"上海虹桥 690 -1"_s}
+            << QStringList{u"--"_s, u"--"_s, u"--"_s, u"--"_s, u"930.0"_s, u"553.5"_s};
         QTest::newRow("night train past midnight")
-            << "K511"
-            << QStringList{"青岛北 -1 1215", "北京 1780 1810", "南京南 2290 2300", "上海 2575 -1"}
-            << QStringList{"156.5", "--", "283.5", "441.0", "--", "--"};
+            << u"K511"_s
+            << QStringList{u"青岛北 -1 1215"_s, u"北京 1780 1810"_s, u"南京南 2290 2300"_s,
+                           u"上海 2575 -1"_s}
+            << QStringList{u"156.5"_s, u"--"_s, u"283.5"_s, u"441.0"_s, u"--"_s, u"--"_s};
     }
     void trainStopsAndFares() {
         QFETCH(QString, number);
@@ -359,24 +367,25 @@ private slots:
     // An answer for a day long past, as recorded answers are: the rows, then each row's stops
     // and fares from what its row names, with no train search.
     void pastDayRowsOpenTheirTrains() {
-        const QJsonObject named{{"train_no", "5a000G10101"},
-                                {"station_train_code", "G101"},
-                                {"start_station_telecode", "BNQ"},
-                                {"start_station_name", "北京南"},
-                                {"end_station_telecode", "XHQ"},
-                                {"end_station_name", "徐州东"},
-                                {"from_station_telecode", "BNQ"},
-                                {"to_station_telecode", "JXQ"},
-                                {"start_time", "07:00"},
-                                {"arrive_time", "08:30"},
-                                {"lishi", "01:30"},
-                                {"start_train_date", "20221028"},
-                                {"from_station_no", "01"},
-                                {"to_station_no", "02"},
-                                {"seat_types", "OM9"}};
-        const QJsonObject answer{{"status", true},
-                                 {"data", QJsonArray{QJsonObject{{"queryLeftNewDTO", named},
-                                                                 {"secretStr", "eA%3D%3D"}}}}};
+        const QJsonObject named{{u"train_no"_s, u"5a000G10101"_s},
+                                {u"station_train_code"_s, u"G101"_s},
+                                {u"start_station_telecode"_s, u"BNQ"_s},
+                                {u"start_station_name"_s, u"北京南"_s},
+                                {u"end_station_telecode"_s, u"XHQ"_s},
+                                {u"end_station_name"_s, u"徐州东"_s},
+                                {u"from_station_telecode"_s, u"BNQ"_s},
+                                {u"to_station_telecode"_s, u"JXQ"_s},
+                                {u"start_time"_s, u"07:00"_s},
+                                {u"arrive_time"_s, u"08:30"_s},
+                                {u"lishi"_s, u"01:30"_s},
+                                {u"start_train_date"_s, u"20221028"_s},
+                                {u"from_station_no"_s, u"01"_s},
+                                {u"to_station_no"_s, u"02"_s},
+                                {u"seat_types"_s, u"OM9"_s}};
+        const QJsonObject answer{
+            {u"status"_s, true},
+            {u"data"_s, QJsonArray{QJsonObject{{u"queryLeftNewDTO"_s, named},
+                                               {u"secretStr"_s, u"eA%3D%3D"_s}}}}};
         m_site->between.insert(QStringLiteral("BJQ-JXQ"),
                                {200, QJsonDocument(answer).toJson(QJsonDocument::Indented)});
         m_site->between.insert(QStringLiteral("BJQ-NNQ"), {302, {}});
@@ -394,7 +403,7 @@ private slots:
         const auto fares = live->fares(day, QStringLiteral("G101"));
         QVERIFY2(fares.value.has_value(), qPrintable(fares.failure.reason));
         QCOMPARE(fares.value->cells.last().secondClass, QStringLiteral("553.5"));
-        QCOMPARE(m_site->hits("search"), 0);
+        QCOMPARE(m_site->hits(u"search"_s), 0);
         const auto byNumber = live->trainsByNumber(day, QStringLiteral("g101"));
         QVERIFY(!byNumber.value.isEmpty());
         QCOMPARE(byNumber.value.first().fromTime, QStringLiteral("07:00"));
@@ -409,7 +418,7 @@ private slots:
         QVERIFY2(turnedAway.failure.reason.contains(QStringLiteral("没有答复这一天")) &&
                      turnedAway.failure.reason.contains(QStringLiteral("2022-10-28 不在")),
                  qPrintable(turnedAway.failure.reason));
-        QCOMPARE(m_site->hits("init"), 1);
+        QCOMPARE(m_site->hits(u"init"_s), 1);
         const auto sold =
             live->trainsBetween(tomorrow(), QStringLiteral("北京"), QStringLiteral("上海虹桥"));
         QVERIFY2(!sold.failure.isFailure(), qPrintable(sold.failure.reason));
@@ -437,8 +446,8 @@ private slots:
             live->trainsBetween(tomorrow(), QStringLiteral("北京"), QStringLiteral("上海虹桥"));
         QVERIFY2(!answer.failure.isFailure(), qPrintable(answer.failure.reason));
         QCOMPARE(answer.value.rows.size(), 3);
-        QCOMPARE(m_site->hits("wrongPath"), 1);
-        QCOMPARE(m_site->hits("queryZ"), 1);
+        QCOMPARE(m_site->hits(u"wrongPath"_s), 1);
+        QCOMPARE(m_site->hits(u"queryZ"_s), 1);
     }
 
     // Through the service's own pages, as the client reads them: rows, transfer, detail and
@@ -449,30 +458,33 @@ private slots:
         const QString day = tomorrow().toString(QStringLiteral("yyyyMMdd"));
         const QString d = QStringLiteral("/d/") + day + QStringLiteral("/");
         QTest::newRow("city to city")
-            << d + "show_findresult.asp?CX_Type=ZZ&FZ=北京&DZ=上海&CC=&CZ="
-            << QStringList{"K511", "G103", "G101", "青岛北"};
-        QTest::newRow("transfer") << d + "show_findresult.asp?CX_Type=ZZ&FZ=拉萨&DZ=三亚&CC=&CZ="
-                                  << QStringList{pages::transferPhrase, "西宁", "广州南"};
-        QTest::newRow("refused") << d + "show_findresult.asp?CX_Type=ZZ&FZ=北京&DZ=南京南&CC=&CZ="
-                                 << QStringList{pages::noTrainPhrase,
-                                                "<p class=reason>铁路官方网站拒绝了查询"};
-        QTest::newRow("station query") << d + "show_findresult.asp?CX_Type=CZ&FZ=&DZ=&CC=&CZ=北京"
-                                       << QStringList{"<p class=reason>实时来源不提供车站查询"};
-        QTest::newRow("detail") << d + "show_train.asp?cc=K511"
-                                << QStringList{"青岛北", "20:15", "05:40", "上海", "<td>--</td>"};
-        QTest::newRow("fare") << d + "fare/chaxun/resultc.asp?txtcheci=G101"
-                              << QStringList{"553.5", "930.0", "全程票价", "单位：元<"};
+            << d + u"show_findresult.asp?CX_Type=ZZ&FZ=北京&DZ=上海&CC=&CZ="_s
+            << QStringList{u"K511"_s, u"G103"_s, u"G101"_s, u"青岛北"_s};
+        QTest::newRow("transfer") << d + u"show_findresult.asp?CX_Type=ZZ&FZ=拉萨&DZ=三亚&CC=&CZ="_s
+                                  << QStringList{pages::transferPhrase, u"西宁"_s, u"广州南"_s};
+        QTest::newRow("refused")
+            << d + u"show_findresult.asp?CX_Type=ZZ&FZ=北京&DZ=南京南&CC=&CZ="_s
+            << QStringList{pages::noTrainPhrase, u"<p class=reason>铁路官方网站拒绝了查询"_s};
+        QTest::newRow("station query")
+            << d + u"show_findresult.asp?CX_Type=CZ&FZ=&DZ=&CC=&CZ=北京"_s
+            << QStringList{u"<p class=reason>实时来源不提供车站查询"_s};
+        QTest::newRow("detail") << d + u"show_train.asp?cc=K511"_s
+                                << QStringList{u"青岛北"_s, u"20:15"_s, u"05:40"_s, u"上海"_s,
+                                               u"<td>--</td>"_s};
+        QTest::newRow("fare") << d + u"fare/chaxun/resultc.asp?txtcheci=G101"_s
+                              << QStringList{u"553.5"_s, u"930.0"_s, u"全程票价"_s, u"单位：元<"_s};
         QTest::newRow("outside the sale window, nothing found")
-            << "/d/" + QDate::currentDate().addDays(40).toString(QStringLiteral("yyyyMMdd")) +
-                   "/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=X9"
-            << QStringList{pages::noTrainPhrase, "不在铁路官方网站可查询的日期内"};
+            << u"/d/"_s + QDate::currentDate().addDays(40).toString(QStringLiteral("yyyyMMdd")) +
+                   u"/show_findresult.asp?CX_Type=CC&FZ=&DZ=&CZ=&CC=X9"_s
+            << QStringList{pages::noTrainPhrase, u"不在铁路官方网站可查询的日期内"_s};
         QTest::newRow("outside the sale window, answered")
-            << "/d/20221028/show_findresult.asp?CX_Type=ZZ&FZ=北京&DZ=上海&CC=&CZ="
-            << QStringList{"K511", "G103", "G101"};
+            << u"/d/20221028/show_findresult.asp?CX_Type=ZZ&FZ=北京&DZ=上海&CC=&CZ="_s
+            << QStringList{u"K511"_s, u"G103"_s, u"G101"_s};
         QTest::newRow("every row's train has its detail")
-            << d + "show_train.asp?cc=G103" << QStringList{"北京南", "06:45", "10:05", "上海虹桥"};
+            << d + u"show_train.asp?cc=G103"_s
+            << QStringList{u"北京南"_s, u"06:45"_s, u"10:05"_s, u"上海虹桥"_s};
         QTest::newRow("station list names the source")
-            << d + "stations.txt" << QStringList{"\tsource live\n"};
+            << d + u"stations.txt"_s << QStringList{u"\tsource live\n"_s};
     }
     void pagesOfTheService() {
         QFETCH(QString, path);
@@ -521,14 +533,14 @@ private slots:
         const auto list = live->stations(tomorrow());
         QVERIFY(!list.failure.isFailure());
         QCOMPARE(int(list.value.size()), expected);
-        QCOMPARE(m_site->hits("stations"), 1);
+        QCOMPARE(m_site->hits(u"stations"_s), 1);
         QCOMPARE(readAll(file) == served, expected == 13);
         // A refused refresh is not tried again at once; a fresh copy on disk is used as it is.
         live->stations(tomorrow());
-        QCOMPARE(m_site->hits("stations"), 1);
+        QCOMPARE(m_site->hits(u"stations"_s), 1);
         auto again = liveSource();
         again->stations(tomorrow());
-        QCOMPARE(m_site->hits("stations"), expected == 13 ? 1 : 2);
+        QCOMPARE(m_site->hits(u"stations"_s), expected == 13 ? 1 : 2);
     }
 };
 

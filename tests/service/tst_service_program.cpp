@@ -7,6 +7,8 @@
 
 #include <csignal>
 
+using namespace Qt::StringLiterals;
+
 // Runs the built program: the ready line scripts wait for, --gtfs and --date, exit codes,
 // stop signals.
 namespace {
@@ -77,8 +79,8 @@ void TestServiceProgram::servesGivenDataAndStopsOnSignal() {
     const httplib::Result x1 = client.Get(path + "X1");
     QVERIFY(x1);
     const QString x1Page = pages::fromGb(QByteArray::fromStdString(x1->body));
-    QVERIFY(runs ? x1Page.contains("<b>X1</b>") : x1Page.contains(pages::noTrainPhrase));
-    QVERIFY2(!x1Page.contains("样例数据"), "a user's feed is no sample data");
+    QVERIFY(runs ? x1Page.contains(u"<b>X1</b>"_s) : x1Page.contains(pages::noTrainPhrase));
+    QVERIFY2(!x1Page.contains(u"样例数据"_s), "a user's feed is no sample data");
     const httplib::Result k7 = client.Get(path + "K7"); // only in the built-in sample
     QVERIFY(k7 &&
             pages::fromGb(QByteArray::fromStdString(k7->body)).contains(pages::noTrainPhrase));
@@ -98,10 +100,10 @@ void TestServiceProgram::refusesBadStart_data() {
     QTest::addColumn<QString>("message");
 
     QTest::newRow("port not a number")
-        << QByteArray() << QStringList{"--port", "http"} << 2 << "bad port \"http\"";
-    QTest::newRow("missing feed") << QByteArray() << QStringList{"--gtfs", "/nonexistent/t"} << 1
-                                  << "/nonexistent/t: no such file or folder";
-    QTest::newRow("bad date") << QByteArray() << QStringList{"--date", "20250230"} << 2
+        << QByteArray() << QStringList{u"--port"_s, u"http"_s} << 2 << u"bad port \"http\""_s;
+    QTest::newRow("missing feed") << QByteArray() << QStringList{u"--gtfs"_s, u"/nonexistent/t"_s}
+                                  << 1 << "/nonexistent/t: no such file or folder";
+    QTest::newRow("bad date") << QByteArray() << QStringList{u"--date"_s, u"20250230"_s} << 2
                               << "bad date \"20250230\"";
     QTest::newRow("feed without stop times")
         << smallFeed.left(smallFeed.indexOf("== stop_times.txt")) << QStringList{} << 1

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // What a release folder publishes: its regular files, never what a link points to.
 class TestServiceRelease : public QObject {
     Q_OBJECT
@@ -22,11 +24,11 @@ private:
 
 void TestServiceRelease::init() {
     m_dir = std::make_unique<QTemporaryDir>();
-    m_release = m_dir->filePath("release");
+    m_release = m_dir->filePath(u"release"_s);
     QVERIFY(QDir().mkpath(m_release));
-    QVERIFY(writeFile(m_release + "/version.txt", "3.1\n"));
-    QVERIFY(writeFile(m_release + "/a", "a\n"));
-    QVERIFY(writeFile(m_dir->filePath("secret"), "private\n"));
+    QVERIFY(writeFile(m_release + u"/version.txt"_s, "3.1\n"));
+    QVERIFY(writeFile(m_release + u"/a"_s, "a\n"));
+    QVERIFY(writeFile(m_dir->filePath(u"secret"_s), "private\n"));
 }
 
 void TestServiceRelease::refusesFolderHoldingLink_data() {
@@ -47,22 +49,22 @@ void TestServiceRelease::refusesFolderHoldingLink_data() {
 void TestServiceRelease::refusesFolderHoldingLink() {
     QFETCH(QString, name);
     QFETCH(QString, target);
-    QFile::remove(m_release + "/" + name);
-    QVERIFY(QFile::link(target, m_release + "/" + name));
+    QFile::remove(m_release + u"/"_s + name);
+    QVERIFY(QFile::link(target, m_release + u"/"_s + name));
     QString error;
     QVERIFY(!loadRelease(m_release, &error));
-    QVERIFY2(error.contains(m_release + "/" + name), qPrintable(error));
+    QVERIFY2(error.contains(m_release + u"/"_s + name), qPrintable(error));
 }
 
 void TestServiceRelease::servesNoFileReplacedByLinkLater() {
     QString error;
     const std::optional<Release> release = loadRelease(m_release, &error);
     QVERIFY2(release, qPrintable(error));
-    QCOMPARE(release->files, QStringList{"a"});
-    QCOMPARE(releaseFilePath(*release, "a"), m_release + "/a");
-    QVERIFY(QFile::remove(m_release + "/a"));
-    QVERIFY(QFile::link(m_dir->filePath("secret"), m_release + "/a"));
-    QCOMPARE(releaseFilePath(*release, "a"), std::nullopt);
+    QCOMPARE(release->files, QStringList{u"a"_s});
+    QCOMPARE(releaseFilePath(*release, u"a"_s), m_release + u"/a"_s);
+    QVERIFY(QFile::remove(m_release + u"/a"_s));
+    QVERIFY(QFile::link(m_dir->filePath(u"secret"_s), m_release + u"/a"_s));
+    QCOMPARE(releaseFilePath(*release, u"a"_s), std::nullopt);
 }
 
 QTEST_GUILESS_MAIN(TestServiceRelease)

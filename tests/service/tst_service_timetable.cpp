@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Small enough to check by hand. Stations lie on the equator and one meridian, 100 km to a
@@ -248,7 +250,7 @@ void TestServiceTimetable::findsTransferCities_data() {
         QStringList cities;
     } cases[] = {
         // Both changes end on the same G9, so they take as long and go by name.
-        {"change at two places, waiting overnight", false, "甲", "戊", {"丙", "乙"}},
+        {"change at two places, waiting overnight", false, "甲", "戊", {u"丙"_s, u"乙"_s}},
         {"no way at all", false, "甲", "己", {}},
         {"through train exists", false, "甲", "丙", {}},
         {"unknown departure", false, "庚", "戊", {}},
@@ -257,9 +259,9 @@ void TestServiceTimetable::findsTransferCities_data() {
          true,
          "拉萨",
          "上海",
-         {"西宁", "洛阳", "西安", "郑州", "兰州", "天水", "宝鸡", "株洲"}},
-        {"sample 拉萨 to 上海虹桥", true, "拉萨", "上海虹桥", {"西宁"}},
-        {"sample 银川 to 上海虹桥", true, "银川", "上海虹桥", {"西安北"}},
+         {u"西宁"_s, u"洛阳"_s, u"西安"_s, u"郑州"_s, u"兰州"_s, u"天水"_s, u"宝鸡"_s, u"株洲"_s}},
+        {"sample 拉萨 to 上海虹桥", true, "拉萨", "上海虹桥", {u"西宁"_s}},
+        {"sample 银川 to 上海虹桥", true, "银川", "上海虹桥", {u"西安北"_s}},
         {"sample 哈尔滨西 to 拉萨", true, "哈尔滨西", "拉萨", {}},
     };
     for (const auto& c : cases)
@@ -289,7 +291,7 @@ void TestServiceTimetable::sampleCoversTheAdvertisedNetwork() {
     for (const Train& t : data->trains())
         classes.insert(t.number.front());
     QCOMPARE(data->stations().size(), 284);
-    QCOMPARE(classes, (QSet<QChar>{'G', 'C', 'D', 'Z', 'T', 'K'}));
+    QCOMPARE(classes, (QSet<QChar>{u'G', u'C', u'D', u'Z', u'T', u'K'}));
     // The client's default station pair must answer with trains.
     QVERIFY(!data->trainsBetween(QStringLiteral("西安"), QStringLiteral("北京北")).isEmpty());
     QCOMPARE(data->trainsByNumber(QStringLiteral("K7")).value(0).train, QStringLiteral("K7"));

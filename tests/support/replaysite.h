@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+using namespace Qt::StringLiterals;
+
 // Stands for the railway site on 127.0.0.1, in its formats, with made-up stations and trains.
 // Requests arrive as /HOST/PATH?QUERY (the service's replay base). The init page names a
 // stale path whose answer is the site's wrong-path redirect, as the site does after a change.
@@ -73,10 +75,11 @@ public:
         QJsonArray result;
         for (const QString& r : rows)
             result.append(r);
-        const QJsonObject data{{"result", result}, {"flag", "1"}, {"map", map}};
-        return QJsonDocument(
-                   QJsonObject{
-                       {"httpstatus", 200}, {"data", data}, {"messages", ""}, {"status", true}})
+        const QJsonObject data{{u"result"_s, result}, {u"flag"_s, u"1"_s}, {u"map"_s, map}};
+        return QJsonDocument(QJsonObject{{u"httpstatus"_s, 200},
+                                         {u"data"_s, data},
+                                         {u"messages"_s, u""_s},
+                                         {u"status"_s, true}})
             .toJson(QJsonDocument::Compact);
     }
 
@@ -88,22 +91,22 @@ public:
         const std::string otn = "/kyfw.12306.cn/otn/";
         http.Get(otn + "resources/js/framework/station_name.js",
                  [this](const httplib::Request&, httplib::Response& res) {
-                     count("stations");
+                     count(u"stations"_s);
                      res.set_content(stationScript.toStdString(), "application/javascript");
                  });
         http.Get(otn + "leftTicket/init", [this](const httplib::Request&, httplib::Response& res) {
-            count("init");
+            count(u"init"_s);
             res.set_header("Set-Cookie", "JSESSIONID=replay; Path=/otn");
             res.set_content(initPage.toStdString(), "text/html");
         });
         http.Get(otn + "lcQuery/init", [this](const httplib::Request&, httplib::Response& res) {
-            count("lcinit");
+            count(u"lcinit"_s);
             res.set_content("<script>var lc_search_url = '/lcquery/queryT';</script>", "text/html");
         });
         // Every other query path is a stale one.
         http.Get(R"(/kyfw\.12306\.cn/otn/leftTicket/query[A-Y]?)", [this](const httplib::Request&,
                                                                           httplib::Response& res) {
-            count("wrongPath");
+            count(u"wrongPath"_s);
             res.status = wrongPathStatus;
             if (wrongPathStatus == 302)
                 res.set_header("Location", "/kyfw.12306.cn/otn/view/error.html");
@@ -113,62 +116,63 @@ public:
         });
         http.Get(otn + "leftTicket/queryZ",
                  [this](const httplib::Request& req, httplib::Response& res) {
-                     count("queryZ");
+                     count(u"queryZ"_s);
                      answerBetween(req.get_param_value("leftTicketDTO.from_station") + "-" +
                                        req.get_param_value("leftTicketDTO.to_station"),
                                    res);
                  });
-        http.Get("/kyfw.12306.cn/lcquery/queryT",
-                 [this](const httplib::Request& req, httplib::Response& res) {
-                     count("transfer");
-                     QJsonArray middle;
-                     if (req.get_param_value("from_station_telecode") == "LSQ" &&
-                         req.get_param_value("to_station_telecode") == "SYQ")
-                         for (const char* name : {"西宁", "广州南", "西宁"})
-                             middle.append(QJsonObject{{"middle_station_name", name},
-                                                       {"all_lishi", "50:10"}});
-                     json(res, QJsonObject{{"data", QJsonObject{{"middleList", middle}}},
-                                           {"status", true},
-                                           {"errorMsg", ""}});
-                 });
-        http.Get("/search.12306.cn/search/v1/train/search",
-                 [this](const httplib::Request& req, httplib::Response& res) {
-                     count("search");
-                     const QString key = QString::fromStdString(req.get_param_value("keyword"));
-                     QJsonArray hits;
-                     for (const Made& t : trains())
-                         if (t.code.startsWith(key))
-                             hits.append(QJsonObject{{"station_train_code", t.code},
-                                                     {"train_no", trainNo(t.code)},
-                                                     {"from_station", t.stops.first().name},
-                                                     {"to_station", t.stops.last().name}});
-                     json(res, QJsonObject{{"data", hits}, {"status", true}, {"errorMsg", ""}});
-                 });
+        http.Get("/kyfw.12306.cn/lcquery/queryT", [this](const httplib::Request& req,
+                                                         httplib::Response& res) {
+            count(u"transfer"_s);
+            QJsonArray middle;
+            if (req.get_param_value("from_station_telecode") == "LSQ" &&
+                req.get_param_value("to_station_telecode") == "SYQ")
+                for (const char* name : {"西宁", "广州南", "西宁"})
+                    middle.append(QJsonObject{{u"middle_station_name"_s, QString::fromUtf8(name)},
+                                              {u"all_lishi"_s, u"50:10"_s}});
+            json(res, QJsonObject{{u"data"_s, QJsonObject{{u"middleList"_s, middle}}},
+                                  {u"status"_s, true},
+                                  {u"errorMsg"_s, u""_s}});
+        });
+        http.Get("/search.12306.cn/search/v1/train/search", [this](const httplib::Request& req,
+                                                                   httplib::Response& res) {
+            count(u"search"_s);
+            const QString key = QString::fromStdString(req.get_param_value("keyword"));
+            QJsonArray hits;
+            for (const Made& t : trains())
+                if (t.code.startsWith(key))
+                    hits.append(QJsonObject{{u"station_train_code"_s, t.code},
+                                            {u"train_no"_s, trainNo(t.code)},
+                                            {u"from_station"_s, t.stops.first().name},
+                                            {u"to_station"_s, t.stops.last().name}});
+            json(res, QJsonObject{{u"data"_s, hits}, {u"status"_s, true}, {u"errorMsg"_s, u""_s}});
+        });
         http.Get(otn + "queryTrainInfo/query",
                  [this](const httplib::Request& req, httplib::Response& res) {
-                     count("stops", req.get_param_value("leftTicketDTO.train_date"));
+                     count(u"stops"_s, req.get_param_value("leftTicketDTO.train_date"));
                      json(res, stopsAnswer(req.get_param_value("leftTicketDTO.train_no")));
                  });
-        http.Get(otn + "leftTicket/queryTicketPrice", [this](const httplib::Request& req,
-                                                             httplib::Response& res) {
-            count("price", req.get_param_value("train_date"));
-            const bool multipleUnit =
-                QString::fromStdString(req.get_param_value("seat_types")).contains(u'O');
-            QJsonObject data{{"OT", QJsonArray()},
-                             {"train_no", QString::fromStdString(req.get_param_value("train_no"))}};
-            if (multipleUnit) {
-                data.insert("O", "¥553.5");
-                data.insert("M", "¥930.0");
-                data.insert("A9", "¥1748.0");
-                data.insert("9", "17480");
-            } else {
-                data.insert("A1", "¥156.5");
-                data.insert("A3", "¥283.5");
-                data.insert("A4", "¥441.0");
-                data.insert("WZ", "¥156.5");
-            }
-            json(res, QJsonObject{{"data", data}, {"status", true}});
-        });
+        http.Get(otn + "leftTicket/queryTicketPrice",
+                 [this](const httplib::Request& req, httplib::Response& res) {
+                     count(u"price"_s, req.get_param_value("train_date"));
+                     const bool multipleUnit =
+                         QString::fromStdString(req.get_param_value("seat_types")).contains(u'O');
+                     QJsonObject data{
+                         {u"OT"_s, QJsonArray()},
+                         {u"train_no"_s, QString::fromStdString(req.get_param_value("train_no"))}};
+                     if (multipleUnit) {
+                         data.insert(u"O"_s, u"¥553.5"_s);
+                         data.insert(u"M"_s, u"¥930.0"_s);
+                         data.insert(u"A9"_s, u"¥1748.0"_s);
+                         data.insert(u"9"_s, u"17480"_s);
+                     } else {
+                         data.insert(u"A1"_s, u"¥156.5"_s);
+                         data.insert(u"A3"_s, u"¥283.5"_s);
+                         data.insert(u"A4"_s, u"¥441.0"_s);
+                         data.insert(u"WZ"_s, u"¥156.5"_s);
+                     }
+                     json(res, QJsonObject{{u"data"_s, data}, {u"status"_s, true}});
+                 });
         http.Get(otn + "view/error.html", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("<html><body>网络可能存在问题，请您重试一下！</body></html>",
                             "text/html");
@@ -192,33 +196,35 @@ private:
     // The made-up trains: every train of the between answers below can be searched for and
     // has its stops; their rows agree with the stops.
     struct MadeStop {
-        const char *name, *arrive, *leave, *dayDiff;
+        QString name, arrive, leave, dayDiff;
     };
     struct Made {
         QString code;
         QList<MadeStop> stops;
     };
-    static QString trainNo(const QString& code) { return "5a000" + code + "01"; }
+    static QString trainNo(const QString& code) { return u"5a000"_s + code + u"01"_s; }
     static QList<Made> trains() {
-        return {{"G101",
-                 {{"北京南", "----", "07:00", "0"},
-                  {"济南西", "08:30", "08:32", "0"},
-                  {"南京南", "10:20", "10:22", "0"},
-                  {"上海虹桥", "11:30", "11:30", "0"}}},
-                {"G1011", {{"北京南", "----", "07:30", "0"}, {"南京南", "11:00", "11:00", "0"}}},
-                {"G103",
-                 {{"北京南", "----", "06:45", "0"},
-                  {"南京南", "10:05", "10:07", "0"},
-                  {"上海虹桥", "11:20", "11:20", "0"}}},
-                {"K511",
-                 {{"青岛北", "----", "20:15", "0"},
-                  {"北京", "05:40", "06:10", "1"},
-                  {"南京南", "14:10", "14:20", "1"},
-                  {"上海", "18:55", "18:55", "1"}}},
-                {"Z22",
-                 {{"拉萨", "----", "09:20", "0"},
-                  {"格尔木", "22:40", "23:00", "0"},
-                  {"西宁", "06:35", "06:35", "1"}}}};
+        return {{u"G101"_s,
+                 {{u"北京南"_s, u"----"_s, u"07:00"_s, u"0"_s},
+                  {u"济南西"_s, u"08:30"_s, u"08:32"_s, u"0"_s},
+                  {u"南京南"_s, u"10:20"_s, u"10:22"_s, u"0"_s},
+                  {u"上海虹桥"_s, u"11:30"_s, u"11:30"_s, u"0"_s}}},
+                {u"G1011"_s,
+                 {{u"北京南"_s, u"----"_s, u"07:30"_s, u"0"_s},
+                  {u"南京南"_s, u"11:00"_s, u"11:00"_s, u"0"_s}}},
+                {u"G103"_s,
+                 {{u"北京南"_s, u"----"_s, u"06:45"_s, u"0"_s},
+                  {u"南京南"_s, u"10:05"_s, u"10:07"_s, u"0"_s},
+                  {u"上海虹桥"_s, u"11:20"_s, u"11:20"_s, u"0"_s}}},
+                {u"K511"_s,
+                 {{u"青岛北"_s, u"----"_s, u"20:15"_s, u"0"_s},
+                  {u"北京"_s, u"05:40"_s, u"06:10"_s, u"1"_s},
+                  {u"南京南"_s, u"14:10"_s, u"14:20"_s, u"1"_s},
+                  {u"上海"_s, u"18:55"_s, u"18:55"_s, u"1"_s}}},
+                {u"Z22"_s,
+                 {{u"拉萨"_s, u"----"_s, u"09:20"_s, u"0"_s},
+                  {u"格尔木"_s, u"22:40"_s, u"23:00"_s, u"0"_s},
+                  {u"西宁"_s, u"06:35"_s, u"06:35"_s, u"1"_s}}}};
     }
 
     static QJsonObject stopsAnswer(const std::string& number) {
@@ -228,18 +234,22 @@ private:
                 continue;
             for (qsizetype i = 0; i < t.stops.size(); ++i) {
                 const MadeStop& s = t.stops[i];
-                QJsonObject o{{"station_name", s.name},
-                              {"station_no", QStringLiteral("%1").arg(i + 1, 2, 10, QChar(u'0'))},
-                              {"arrive_time", s.arrive},
-                              {"start_time", s.leave},
-                              {"arrive_day_diff", s.dayDiff},
-                              {"isEnabled", true}};
+                QJsonObject o{
+                    {u"station_name"_s, s.name},
+                    {u"station_no"_s, QStringLiteral("%1").arg(i + 1, 2, 10, QChar(u'0'))},
+                    {u"arrive_time"_s, s.arrive},
+                    {u"start_time"_s, s.leave},
+                    {u"arrive_day_diff"_s, s.dayDiff},
+                    {u"isEnabled"_s, true}};
                 if (i == 0)
-                    o.insert("train_class_name", t.code.startsWith(u'G') ? "高速" : "快速");
+                    o.insert(u"train_class_name"_s,
+                             t.code.startsWith(u'G') ? u"高速"_s : u"快速"_s);
                 stops.append(o);
             }
         }
-        return {{"data", QJsonObject{{"data", stops}}}, {"status", true}, {"httpstatus", 200}};
+        return {{u"data"_s, QJsonObject{{u"data"_s, stops}}},
+                {u"status"_s, true},
+                {u"httpstatus"_s, 200}};
     }
 
     void answerBetween(const std::string& pair, httplib::Response& res) {
@@ -256,21 +266,28 @@ private:
         }
         QStringList rows;
         if (key == QLatin1String("BJQ-SQQ") || key == QLatin1String("BJQ-SHQ")) {
-            rows = {row("G101", "BNQ", "SQQ", "BNQ", "SQQ", "07:00", "11:30", "04:30"),
-                    row("K511", "QBQ", "SHQ", "BJQ", "SHQ", "06:10", "18:55", "12:45", 37),
-                    row("G103", "BNQ", "SQQ", "BNQ", "SQQ", "06:45", "11:20", "04:35", 49),
+            rows = {row(u"G101"_s, u"BNQ"_s, u"SQQ"_s, u"BNQ"_s, u"SQQ"_s, u"07:00"_s, u"11:30"_s,
+                        u"04:30"_s),
+                    row(u"K511"_s, u"QBQ"_s, u"SHQ"_s, u"BJQ"_s, u"SHQ"_s, u"06:10"_s, u"18:55"_s,
+                        u"12:45"_s, 37),
+                    row(u"G103"_s, u"BNQ"_s, u"SQQ"_s, u"BNQ"_s, u"SQQ"_s, u"06:45"_s, u"11:20"_s,
+                        u"04:35"_s, 49),
                     // Unreadable rows: too few fields, a lower-case telecode, a bad time.
-                    row("G105", "BNQ", "SQQ", "BNQ", "SQQ", "08:00", "12:30", "04:30", 36),
-                    row("G107", "BNQ", "sqq", "BNQ", "SQQ", "08:10", "12:40", "04:30"),
-                    row("G109", "BNQ", "SQQ", "BNQ", "SQQ", "8:20", "12:50", "04:30")};
+                    row(u"G105"_s, u"BNQ"_s, u"SQQ"_s, u"BNQ"_s, u"SQQ"_s, u"08:00"_s, u"12:30"_s,
+                        u"04:30"_s, 36),
+                    row(u"G107"_s, u"BNQ"_s, u"sqq"_s, u"BNQ"_s, u"SQQ"_s, u"08:10"_s, u"12:40"_s,
+                        u"04:30"_s),
+                    row(u"G109"_s, u"BNQ"_s, u"SQQ"_s, u"BNQ"_s, u"SQQ"_s, u"8:20"_s, u"12:50"_s,
+                        u"04:30"_s)};
         } else if (key == QLatin1String("LSQ-XNQ")) {
-            rows = {row("Z22", "LSQ", "XNQ", "LSQ", "XNQ", "09:20", "06:35", "21:15")};
+            rows = {row(u"Z22"_s, u"LSQ"_s, u"XNQ"_s, u"LSQ"_s, u"XNQ"_s, u"09:20"_s, u"06:35"_s,
+                        u"21:15"_s)};
         }
-        const QJsonObject map{{"BNQ", "北京南"},
-                              {"SQQ", "上海虹桥"},
-                              {"QBQ", "青岛北"},
-                              {"BJQ", "北京"},
-                              {"SHQ", "上海"}};
+        const QJsonObject map{{u"BNQ"_s, u"北京南"_s},
+                              {u"SQQ"_s, u"上海虹桥"_s},
+                              {u"QBQ"_s, u"青岛北"_s},
+                              {u"BJQ"_s, u"北京"_s},
+                              {u"SHQ"_s, u"上海"_s}};
         res.set_content(ticketAnswer(rows, map).toStdString(), "application/json");
     }
 

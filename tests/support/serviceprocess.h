@@ -7,7 +7,9 @@
 // ("http://127.0.0.1:PORT/"), or an empty text (with the service's errors logged).
 inline QString startServiceProcess(QProcess& service, const QString& program,
                                    const QStringList& args) {
-    service.start(program, QStringList{"--port", "0", "--host", "127.0.0.1"} + args);
+    service.start(program, QStringList{QStringLiteral("--port"), QStringLiteral("0"),
+                                       QStringLiteral("--host"), QStringLiteral("127.0.0.1")} +
+                               args);
     if (service.waitForStarted(10000)) {
         while (!service.canReadLine() && service.waitForReadyRead(10000)) {
         }

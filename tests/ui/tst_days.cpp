@@ -22,6 +22,8 @@
 
 #include <httplib.h>
 
+using namespace Qt::StringLiterals;
+
 class DaysTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -95,13 +97,13 @@ void DaysTest::pickedDayGoesWithTheListAndItsDetail() {
     date->setDay(QDate(2026, 12, 11));
     QTest::mouseClick(date->nextButton(), Qt::LeftButton); // Saturday
     QCOMPARE(date->day(), QDate(2026, 12, 12));
-    QCOMPARE(stationQuery(QStringLiteral("北京")), (QStringList{"T4", "D2", "K3"}));
+    QCOMPARE(stationQuery(QStringLiteral("北京")), (QStringList{u"T4"_s, u"D2"_s, u"K3"_s}));
     QVERIFY(m_form->panelText(3).contains(QStringLiteral("2026-12-12")));
 
     QTest::mouseClick(date->previousButton(), Qt::LeftButton); // Friday: G1 instead of K3
-    QCOMPARE(stationQuery(QStringLiteral("北京")), (QStringList{"T4", "G1", "D2"}));
+    QCOMPARE(stationQuery(QStringLiteral("北京")), (QStringList{u"T4"_s, u"G1"_s, u"D2"_s}));
     QTest::mouseClick(date->nextButton(), Qt::LeftButton);
-    QCOMPARE(stationQuery(QStringLiteral("北京")), (QStringList{"T4", "D2", "K3"}));
+    QCOMPARE(stationQuery(QStringLiteral("北京")), (QStringList{u"T4"_s, u"D2"_s, u"K3"_s}));
 
     // Another day chosen after the query: the row's detail is still of the list's day.
     date->setDay(QDate(2026, 12, 7));

@@ -26,6 +26,8 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray kStations = QStringEncoder("GB18030").encode(
@@ -67,7 +69,7 @@ private Q_SLOTS:
     void newAnswerStartsAtTheTopLeft();
 
 private:
-    QLineEdit* box(const char* name) { return m_form->findChild<QLineEdit*>(name); }
+    QLineEdit* box(const char* name) { return m_form->findChild<QLineEdit*>(QLatin1String(name)); }
     QTreeWidget* list() { return m_form->listView(TrainList::ListView2); }
     void type(QLineEdit* target, const QString& text);
     // Xvfb has no window manager to hand out the focus.
@@ -126,7 +128,7 @@ void EverydayTest::queryBetween() {
 void EverydayTest::completionPicksEscClosesSecondEnterQueries() {
     QLineEdit* from = box("Text1[0]");
     type(from, QStringLiteral("XA"));
-    QCOMPARE(shown(m_form->suggestions(from)), (QStringList{"西安", "西安北"}));
+    QCOMPARE(shown(m_form->suggestions(from)), (QStringList{u"西安"_s, u"西安北"_s}));
     QTest::keyClick(from, Qt::Key_Down);
     QTest::keyClick(from, Qt::Key_Down);
     QTest::keyClick(from, Qt::Key_Return); // picks, runs nothing
@@ -135,7 +137,7 @@ void EverydayTest::completionPicksEscClosesSecondEnterQueries() {
     QCOMPARE(list()->topLevelItemCount(), 0);
 
     type(from, QStringLiteral("北京"));
-    QCOMPARE(shown(m_form->suggestions(from)), (QStringList{"北京西", "北京北"}));
+    QCOMPARE(shown(m_form->suggestions(from)), (QStringList{u"北京西"_s, u"北京北"_s}));
     QTest::keyClick(from, Qt::Key_Escape);
     QVERIFY(!m_form->suggestions(from)->isShown());
     QCOMPARE(from->text(), QStringLiteral("北京"));
@@ -226,7 +228,7 @@ void EverydayTest::historyIsOfferedAfterARestart() {
     QTest::qWait(50);
     QVERIFY(!m_form->suggestions(from)->isShown()); // the focus alone covers nothing
     QTest::keyClick(from, Qt::Key_Down);
-    QTRY_COMPARE(shown(m_form->suggestions(from)), QStringList{"西安 → 北京西"});
+    QTRY_COMPARE(shown(m_form->suggestions(from)), QStringList{u"西安 → 北京西"_s});
     QTest::keyClick(from, Qt::Key_Return);
     QCOMPARE(from->text(), QStringLiteral("西安"));
     QCOMPARE(box("Text1[1]")->text(), QStringLiteral("北京西"));
@@ -235,16 +237,15 @@ void EverydayTest::historyIsOfferedAfterARestart() {
 void EverydayTest::tabReachesEveryVisibleControl_data() {
     QTest::addColumn<int>("tab");
     QTest::addColumn<QStringList>("panel"); // after the five tabs, before the filter row
-    QStringList keypad{"Text3"};
+    QStringList keypad{u"Text3"_s};
     for (const char* key : {"BZCommand1[%1]", "NZCommand1[%1]"})
         for (int i = 0; i < (key[0] == 'B' ? 6 : 10); ++i)
             keypad << QString::fromLatin1(key).arg(i);
-    keypad << "LeftCommand1"
-           << "RightCommand1"
-           << "SZCommand1";
+    keypad << u"LeftCommand1"_s << u"RightCommand1"_s << u"SZCommand1"_s;
     QTest::newRow("train number") << 0 << keypad;
-    QTest::newRow("station to station") << 1 << QStringList{"Text1[0]", "Text1[1]", "SZCommand2"};
-    QTest::newRow("station") << 2 << QStringList{"Text1[0]", "SZCommand2"};
+    QTest::newRow("station to station")
+        << 1 << QStringList{u"Text1[0]"_s, u"Text1[1]"_s, u"SZCommand2"_s};
+    QTest::newRow("station") << 2 << QStringList{u"Text1[0]"_s, u"SZCommand2"_s};
 }
 
 void EverydayTest::tabReachesEveryVisibleControl() {
@@ -272,8 +273,8 @@ void EverydayTest::tabReachesEveryVisibleControl() {
         if (w->isEnabled())
             day << w->objectName();
     }
-    QVERIFY(day.contains("DateEdit") && day.contains("DateToday"));
-    expected << panel << day << "FilterClass0";
+    QVERIFY(day.contains(u"DateEdit"_s) && day.contains(u"DateToday"_s));
+    expected << panel << day << u"FilterClass0"_s;
     QCOMPARE(reached.mid(0, expected.size()), expected);
     QCOMPARE(reached.last(), QStringLiteral("ListView%1").arg(tab + 1)); // then round again
     QVERIFY(reached.contains(QStringLiteral("FilterTo")));
@@ -370,7 +371,7 @@ void EverydayTest::popupFitsItsRows() {
     QLineEdit* from = box("Text1[0]");
     type(from, QStringLiteral("x"));
     const SuggestionPopup* popup = m_form->suggestions(from);
-    QCOMPARE(shown(popup), (QStringList{"西安", "西安北"}));
+    QCOMPARE(shown(popup), (QStringList{u"西安"_s, u"西安北"_s}));
     const QListWidget* rows = popup->list();
     QVERIFY(!rows->verticalScrollBar()->isVisible());
     QVERIFY(!rows->horizontalScrollBar()->isVisible());

@@ -3,7 +3,7 @@
 #include "inprocessservice.h"
 #include "uitestmain.h"
 
-#include "fetchpolicy.h"
+#include "net/fetchpolicy.h"
 #include "form1.h"
 #include "form4.h"
 #include "form5.h"
@@ -30,6 +30,8 @@
 
 #include <atomic>
 #include <cstdlib>
+
+using namespace Qt::StringLiterals;
 
 // Catches what the client hands to the default browser.
 class UrlRecorder : public QObject {
@@ -135,16 +137,22 @@ void Form1Test::cleanupTestCase() {
 void Form1Test::keypadTypesTrainNumber_data() {
     QTest::addColumn<QStringList>("keys");
     QTest::addColumn<QString>("text");
-    QTest::newRow("letter then digits")
-        << QStringList{"BZCommand1[5]", "NZCommand1[1]", "NZCommand1[2]", "NZCommand1[3]"}
-        << "K123";
+    QTest::newRow("letter then digits") << QStringList{u"BZCommand1[5]"_s, u"NZCommand1[1]"_s,
+                                                       u"NZCommand1[2]"_s, u"NZCommand1[3]"_s}
+                                        << "K123";
     QTest::newRow("a letter replaces, a digit appends")
-        << QStringList{"BZCommand1[5]", "NZCommand1[1]", "BZCommand1[4]", "NZCommand1[4]"} << "T4";
-    QTest::newRow("backspace") << QStringList{"BZCommand1[0]", "NZCommand1[9]", "LeftCommand1"}
+        << QStringList{u"BZCommand1[5]"_s, u"NZCommand1[1]"_s, u"BZCommand1[4]"_s,
+                       u"NZCommand1[4]"_s}
+        << u"T4"_s;
+    QTest::newRow("backspace") << QStringList{u"BZCommand1[0]"_s, u"NZCommand1[9]"_s,
+                                              u"LeftCommand1"_s}
                                << "G";
-    QTest::newRow("backspace on empty") << QStringList{"LeftCommand1", "LeftCommand1"} << "";
-    QTest::newRow("clear") << QStringList{"BZCommand1[2]", "NZCommand1[0]", "RightCommand1"} << "";
-    QTest::newRow("clear on empty") << QStringList{"RightCommand1"} << "";
+    QTest::newRow("backspace on empty")
+        << QStringList{u"LeftCommand1"_s, u"LeftCommand1"_s} << u""_s;
+    QTest::newRow("clear") << QStringList{u"BZCommand1[2]"_s, u"NZCommand1[0]"_s,
+                                          u"RightCommand1"_s}
+                           << u""_s;
+    QTest::newRow("clear on empty") << QStringList{u"RightCommand1"_s} << u""_s;
 }
 
 void Form1Test::keypadTypesTrainNumber() {

@@ -1,5 +1,6 @@
 #include "form5.h"
 #include "loopbackserver.h"
+#include "contract/pagecontract.h"
 #include "release/profile.h"
 #include "textfit.h"
 #include "program.h"
@@ -28,6 +29,7 @@ private slots:
     void checksManifestOnce_data();
     void checksManifestOnce();
     void skipsCheckOnOtherInterval();
+    void programFolderHoldsTheBuiltVersion();
 
 private:
     LoopbackServer m_http;
@@ -212,6 +214,14 @@ void TestForm5::skipsCheckOnOtherInterval() {
     runUpdateCheck(&Timer2, nullptr, {});
     QVERIFY(Timer2.isActive());
     QVERIFY(!QFile::exists(Program::IniPath));
+}
+
+void TestForm5::programFolderHoldsTheBuiltVersion() {
+    // The bundled service offers the version it was built as: a fresh program folder must say
+    // it has that one, or every start would prompt for an update to itself.
+    QCOMPARE(readProfileString(QStringLiteral("system"), QStringLiteral("Version"),
+                               QStringLiteral(QUILLON_PROGRAM_INI)),
+             contract::version.toString());
 }
 
 QTEST_MAIN(TestForm5)

@@ -8,10 +8,12 @@
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
+#include "form5.h"
 #include "form6.h"
 #include "messages.h"
 #include "program.h"
 #include "skinbutton.h"
+#include "sourcewindow.h"
 #include "twips.h"
 #include "webviews.h"
 
@@ -24,6 +26,8 @@
 #include <QTreeWidget>
 
 #include <functional>
+
+using namespace Qt::StringLiterals;
 
 class QueryWindowsTest : public QObject {
     Q_OBJECT
@@ -150,7 +154,7 @@ void QueryWindowsTest::closedDetailWindowComesBackEmpty() {
 
     // A link the service does not know: the message, and no window.
     m_form->Show2Search(QStringLiteral("train.asp?cc=NOPE"), QStringLiteral("NOPE"), {});
-    QCOMPARE(m_messages, QStringList{"参数丢失。"});
+    QCOMPARE(m_messages, QStringList{u"参数丢失。"_s});
     QVERIFY(!m_form->detailWindow());
 
     m_form->ListView1_DblClick();
@@ -280,7 +284,7 @@ void QueryWindowsTest::unknownFareShowsMessageOnly() {
         modal->close();
     });
     m_form->SearchPJ_Click(); // no row selected: the number is empty
-    QCOMPARE(m_messages, QStringList{"信息目前暂不存在。"});
+    QCOMPARE(m_messages, QStringList{u"信息目前暂不存在。"_s});
     QVERIFY(!windowShown);
 }
 
@@ -289,6 +293,7 @@ using Layout = QList<QPair<QString, QRect>>; // front to back; a null size is no
 void QueryWindowsTest::windowsStackPlaceAndShowTheirControls_data() {
     QTest::addColumn<int>("window");
     QTest::addColumn<Layout>("layout");
+    QTest::addColumn<QStringList>("tabOrder"); // of the named controls; empty: not checked
     auto at = [](const char* name, int l, int t, int w = 0, int h = 0) {
         return QPair<QString, QRect>(QString::fromLatin1(name), QRect(l, t, w, h));
     };
@@ -296,27 +301,49 @@ void QueryWindowsTest::windowsStackPlaceAndShowTheirControls_data() {
                            << Layout{at("WebBrowser1", 0, 360, 7455, 5055),
                                      at("RightCommand1", 6120, 5520, 1200, 600),
                                      at("LeftCommand1", 4800, 5520, 1200, 600),
-                                     at("Image1", 0, 0, 7455, 405)};
+                                     at("Image1", 0, 0, 7455, 405)}
+                           << QStringList();
     QTest::newRow("Form3") << 3
                            << Layout{at("RightCommand1", 7320, 5160, 1200, 600),
                                      at("LeftCommand1", 6000, 5160, 1200, 600),
                                      at("Label1[0]", 120, 5160),
                                      at("ListView1", 120, 600, 8535, 4455),
-                                     at("Label1[1]", 1560, 200, 5040, 240)};
+                                     at("Label1[1]", 1560, 200, 5040, 240)}
+                           << QStringList{u"ListView1"_s, u"LeftCommand1"_s, u"RightCommand1"_s};
     QTest::newRow("Form4") << 4
                            << Layout{at("Label1[3]", 240, 2520), at("Label1[2]", 240, 2160),
-                                     at("Label2", 240, 600), at("Label1[1]", 840, 240),
-                                     at("Label1[0]", 240, 240)};
+                                     at("Label2", 240, 600),     at("Label1[1]", 840, 240),
+                                     at("Label1[0]", 240, 240),  at("Image1", 0, 0, 4635, 3045)}
+                           << QStringList();
     // The header values lie over the picture that captions them.
     QTest::newRow("Form6") << 6
                            << Layout{at("ListView1", 120, 1680, 11655, 6255),
                                      at("Label1[15]", 11040, 1320), at("Label1[0]", 2520, 200),
-                                     at("Image1", 120, 120, 11700, 1440)};
+                                     at("Image1", 120, 120, 11700, 1440)}
+                           << QStringList();
+    // The prompt's button comes first: Space on it is the one way to update by keyboard.
+    QTest::newRow("Form5") << 5
+                           << Layout{at("Label1", 120, 120), at("Text1", 120, 360, 4335, 2055),
+                                     at("Command1", 1680, 2520, 1215, 495)}
+                           << QStringList{u"Command1"_s, u"Text1"_s};
+    // Read top to bottom, the choices first.
+    QTest::newRow("SourceWindow") << 7
+                                  << Layout{at("Note", 165, 1815),
+                                            at("Buttons", 165, 2130, 6090, 360),
+                                            at("Browse", 5055, 975, 1200, 345),
+                                            at("FeedPath", 165, 975, 4800, 330),
+                                            at("LiveSource", 165, 1410),
+                                            at("FeedSource", 165, 570),
+                                            at("SampleSource", 165, 165)}
+                                  << QStringList{u"SampleSource"_s, u"FeedSource"_s,
+                                                 u"LiveSource"_s,   u"FeedPath"_s,
+                                                 u"Browse"_s,       u"Buttons"_s};
 }
 
 void QueryWindowsTest::windowsStackPlaceAndShowTheirControls() {
     QFETCH(int, window);
     QFETCH(Layout, layout);
+    QFETCH(QStringList, tabOrder);
     const QList<TransferEntry> cities{{QStringLiteral("郑州"), QStringLiteral("a")}};
     const FareTable fares{{QStringLiteral("K7")}, {}};
     std::unique_ptr<QWidget> w;
@@ -329,6 +356,12 @@ void QueryWindowsTest::windowsStackPlaceAndShowTheirControls() {
         break;
     case 4:
         w = std::make_unique<Form4>(m_form.get());
+        break;
+    case 5:
+        w = std::make_unique<Form5>(m_form.get(), std::function<void()>());
+        break;
+    case 7:
+        w = std::make_unique<SourceWindow>(SourceChoice{}, m_form.get());
         break;
     default:
         w = std::make_unique<Form6>(fares, m_form.get());
@@ -349,6 +382,14 @@ void QueryWindowsTest::windowsStackPlaceAndShowTheirControls() {
         if (!label->text().isEmpty())
             QCOMPARE(labelTextCut(label), QString());
     }
+    if (tabOrder.isEmpty())
+        return;
+    QStringList tabs;
+    for (QWidget* at = w->nextInFocusChain(); at != w.get(); at = at->nextInFocusChain()) {
+        if (tabOrder.contains(at->objectName()) && !tabs.contains(at->objectName()))
+            tabs << at->objectName();
+    }
+    QCOMPARE(tabs, tabOrder);
 }
 
 QUILLON_UI_TEST_MAIN(QueryWindowsTest)

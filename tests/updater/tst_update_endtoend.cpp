@@ -17,6 +17,8 @@
 
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 // A signed release of the bundled service, through the client's check and prompt, installed by
 // the updater the prompt hands over to.
 class TestUpdateEndToEnd : public QObject {
@@ -37,24 +39,24 @@ private:
 };
 
 void TestUpdateEndToEnd::initTestCase() {
-    const QString release = m_root.filePath("release");
-    m_app = m_root.filePath("app");
+    const QString release = m_root.filePath(u"release"_s);
+    m_app = m_root.filePath(u"app"_s);
     QVERIFY(QDir().mkpath(release) && QDir().mkpath(m_app));
-    QVERIFY(writeFile(release + "/version.txt", "3.1\n"));
-    QVERIFY(writeFile(release + "/notes.txt", "新版本\n"));
-    QVERIFY(writeFile(release + "/a", "new a\n"));
-    QVERIFY(writeFile(release + "/b", "new b\n"));
-    QVERIFY(writeFile(m_app + "/a", "old a\n"));
-    QVERIFY(writeProfileString("system", "Version", "3.0", m_app + "/system.ini"));
-    QVERIFY(::link(QUILLON_UPDATE_BIN, QFile::encodeName(m_app + "/quillon-update").constData()) ==
-            0);
+    QVERIFY(writeFile(release + u"/version.txt"_s, "3.1\n"));
+    QVERIFY(writeFile(release + u"/notes.txt"_s, "新版本\n"));
+    QVERIFY(writeFile(release + u"/a"_s, "new a\n"));
+    QVERIFY(writeFile(release + u"/b"_s, "new b\n"));
+    QVERIFY(writeFile(m_app + u"/a"_s, "old a\n"));
+    QVERIFY(writeProfileString(u"system"_s, u"Version"_s, u"3.0"_s, m_app + u"/system.ini"_s));
+    QVERIFY(::link(QUILLON_UPDATE_BIN,
+                   QFile::encodeName(m_app + u"/quillon-update"_s).constData()) == 0);
 
-    const QString base =
-        startServiceProcess(m_service, QStringLiteral(QUILLON_SERVICE_BIN), {"--release", release});
+    const QString base = startServiceProcess(m_service, QStringLiteral(QUILLON_SERVICE_BIN),
+                                             {u"--release"_s, release});
     QVERIFY(!base.isEmpty());
-    Program::Services.manifest = base + "update/manifest.txt";
-    Program::IniPath = m_app + "/system.ini";
-    Program::CurVersion = readProfileString("system", "Version", Program::IniPath);
+    Program::Services.manifest = base + u"update/manifest.txt"_s;
+    Program::IniPath = m_app + u"/system.ini"_s;
+    Program::CurVersion = readProfileString(u"system"_s, u"Version"_s, Program::IniPath);
 }
 
 void TestUpdateEndToEnd::cleanupTestCase() {
@@ -90,20 +92,20 @@ void TestUpdateEndToEnd::installsOfferedReleaseFromPrompt() {
     bool prompted = false;
     const QStringList arguments = checkAndAccept(&prompted);
     QVERIFY(prompted);
-    QCOMPARE(arguments, QStringList{"3.1?a,b"});
+    QCOMPARE(arguments, QStringList{u"3.1?a,b"_s});
 
     QProcess updater;
-    updater.start(m_app + "/quillon-update", QStringList{"--yes"} + arguments);
+    updater.start(m_app + u"/quillon-update"_s, QStringList{u"--yes"_s} + arguments);
     QVERIFY(updater.waitForFinished(60000));
     QVERIFY2(updater.exitCode() == 0, updater.readAllStandardError().constData());
-    QCOMPARE(readAll(m_app + "/a"), QByteArray("new a\n"));
-    QCOMPARE(readAll(m_app + "/b"), QByteArray("new b\n"));
-    QCOMPARE(readProfileString("system", "Version", m_app + "/system.ini"), "3.1");
+    QCOMPARE(readAll(m_app + u"/a"_s), QByteArray("new a\n"));
+    QCOMPARE(readAll(m_app + u"/b"_s), QByteArray("new b\n"));
+    QCOMPARE(readProfileString(u"system"_s, u"Version"_s, m_app + u"/system.ini"_s), u"3.1"_s);
 }
 
 void TestUpdateEndToEnd::offersNothingInSystemWideInstall() {
     Program::SelfUpdate = false;
-    Program::CurVersion = "2.0";
+    Program::CurVersion = u"2.0"_s;
     const QByteArray before = readAll(Program::IniPath);
     bool prompted = false;
     QVERIFY(checkAndAccept(&prompted).isEmpty());
@@ -113,7 +115,7 @@ void TestUpdateEndToEnd::offersNothingInSystemWideInstall() {
     for (const bool selfUpdate : {false, true}) {
         Program::SelfUpdate = selfUpdate;
         Form4 about(nullptr);
-        QCOMPARE(about.findChild<QLabel*>("SelfUpdateOff") != nullptr, !selfUpdate);
+        QCOMPARE(about.findChild<QLabel*>(u"SelfUpdateOff"_s) != nullptr, !selfUpdate);
     }
 }
 

@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 class TestForm6 : public QObject {
     Q_OBJECT
 private slots:
@@ -39,7 +41,8 @@ private:
 void TestForm6::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    QVERIFY(writeProfileString("system", "Version", "3.0", m_dir->filePath("system.ini")));
+    QVERIFY(
+        writeProfileString(u"system"_s, u"Version"_s, u"3.0"_s, m_dir->filePath(u"system.ini"_s)));
     m_messages.clear();
     setMessageHandler([this](const QString& text) { m_messages.append(text); });
 }
@@ -49,7 +52,7 @@ void TestForm6::cleanup() {
 }
 
 QString TestForm6::iniText() const {
-    QFile file(m_dir->filePath("system.ini"));
+    QFile file(m_dir->filePath(u"system.ini"_s));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
@@ -133,18 +136,20 @@ void TestForm6::installsFilesAndRecordsVersion() {
                         "application/octet-stream");
     });
     http.start();
-    writeProfileString("update", "http", http.url("/u/"), m_dir->filePath("system.ini"));
+    writeProfileString(u"update"_s, u"http"_s, http.url(u"/u/"_s),
+                       m_dir->filePath(u"system.ini"_s));
     Form6 form(QStringLiteral("3.1?a,b"), m_dir->path());
     form.session->setPublicKey(keys.publicKey);
     QSignalSpy ended(&form, &Form6::ended);
     QVERIFY(ended.wait(10000));
     QCOMPARE(ended.at(0).at(0).toBool(), true);
-    QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));
+    QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(u'\n')));
     QCOMPARE(form.Update_files->text(), QStringLiteral("升级组件:b"));
     QCOMPARE(form.L->text(), QStringLiteral("5/5 bytes"));
     QCOMPARE(form.List1->count(), 0); // every pending file fetched
-    QCOMPARE(readProfileString("system", "Version", m_dir->filePath("system.ini")), "3.1");
-    QFile b(m_dir->filePath("b"));
+    QCOMPARE(readProfileString(u"system"_s, u"Version"_s, m_dir->filePath(u"system.ini"_s)),
+             u"3.1"_s);
+    QFile b(m_dir->filePath(u"b"_s));
     QVERIFY(b.open(QIODevice::ReadOnly));
     QCOMPARE(b.readAll(), QByteArray("new b"));
 }
@@ -155,33 +160,36 @@ void TestForm6::refusesNameOutsideFolder() {
         res.set_content("escaped", "application/octet-stream");
     });
     http.start();
-    writeProfileString("update", "http", http.url("/u/"), m_dir->filePath("system.ini"));
-    QDir(m_dir->path()).mkdir("app");
-    QFile::copy(m_dir->filePath("system.ini"), m_dir->filePath("app/system.ini"));
-    const QString folder = m_dir->filePath("app");
+    writeProfileString(u"update"_s, u"http"_s, http.url(u"/u/"_s),
+                       m_dir->filePath(u"system.ini"_s));
+    QDir(m_dir->path()).mkdir(u"app"_s);
+    QFile::copy(m_dir->filePath(u"system.ini"_s), m_dir->filePath(u"app/system.ini"_s));
+    const QString folder = m_dir->filePath(u"app"_s);
     Form6 form(QStringLiteral("3.1?../x,/tmp/y,sub\\z"), folder);
     QSignalSpy ended(&form, &Form6::ended);
     QVERIFY(ended.wait(10000));
     QCOMPARE(ended.at(0).at(0).toBool(), false);
     // The first refused name stops the update: one message, nothing fetched.
     QCOMPARE(m_messages.size(), 1);
-    QVERIFY(!QFile::exists(m_dir->filePath("x")));
+    QVERIFY(!QFile::exists(m_dir->filePath(u"x"_s)));
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("system.ini")});
-    QCOMPARE(readProfileString("system", "Version", m_dir->filePath("app/system.ini")), "3.0");
+    QCOMPARE(readProfileString(u"system"_s, u"Version"_s, m_dir->filePath(u"app/system.ini"_s)),
+             u"3.0"_s);
 }
 
 void TestForm6::keepsOldVersionWhenAddressFails() {
     const quint16 port = releasedPort();
-    writeProfileString("update", "http", QStringLiteral("http://127.0.0.1:%1/").arg(port),
-                       m_dir->filePath("system.ini"));
+    writeProfileString(u"update"_s, u"http"_s, QStringLiteral("http://127.0.0.1:%1/").arg(port),
+                       m_dir->filePath(u"system.ini"_s));
     Form6 form(QStringLiteral("3.1?a,b"), m_dir->path());
     QSignalSpy ended(&form, &Form6::ended);
     QVERIFY(ended.wait(10000));
     QCOMPARE(ended.at(0).at(0).toBool(), false);
     // The failed address empties the pending list: one message, not one per file.
     QCOMPARE(m_messages, QStringList{QStringLiteral("连接至服务器失败,请检测你的网络配置！")});
-    QCOMPARE(readProfileString("system", "Version", m_dir->filePath("system.ini")), "3.0");
+    QCOMPARE(readProfileString(u"system"_s, u"Version"_s, m_dir->filePath(u"system.ini"_s)),
+             u"3.0"_s);
 }
 
 QTEST_MAIN(TestForm6)

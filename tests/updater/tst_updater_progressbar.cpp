@@ -4,6 +4,8 @@
 #include <QPalette>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr quint32 kBar = 0x2BD228; // RGB(40, 210, 43) as 0x00BBGGRR
@@ -234,11 +236,11 @@ void TestProgressBar::writesOnlyChangedProperties() {
     QVariantMap bag;
     widget.WriteProperties(bag);
     // The colour is stored translated, so it never equals the system-colour default.
-    QCOMPARE(bag.keys(), QStringList{"Color"});
+    QCOMPARE(bag.keys(), QStringList{u"Color"_s});
     widget.setMax(5000);
     widget.setShowText(true);
     widget.WriteProperties(bag);
-    QCOMPARE(bag.keys(), (QStringList{"Color", "Max", "ShowText"}));
+    QCOMPARE(bag.keys(), (QStringList{u"Color"_s, u"Max"_s, u"ShowText"_s}));
 }
 
 void TestProgressBar::readsPropertiesBack() {

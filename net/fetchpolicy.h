@@ -25,11 +25,10 @@ struct FetchPolicy {
     // Files of any size go to disk: no deadline and no cap, a stall still fails.
     static FetchPolicy download();
 
-    // The page deadline the user set: "[network] deadline" of system.ini, in seconds (1–3600);
-    // 30 s without one. Applies to pages and the station list.
+    // The page deadline the user set (see readPageDeadline); applies to pages and the station
+    // list.
     static void setPageDeadline(std::chrono::milliseconds deadline);
     static std::chrono::milliseconds pageDeadline();
-    static std::chrono::milliseconds readPageDeadline(const QString& iniPath);
 
     void prepare(QNetworkRequest& request) const;
 };

@@ -1,6 +1,4 @@
-#include "fetchpolicy.h"
-
-#include "release/profile.h"
+#include "net/fetchpolicy.h"
 
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -53,16 +51,6 @@ void FetchPolicy::setPageDeadline(std::chrono::milliseconds deadline) {
 
 std::chrono::milliseconds FetchPolicy::pageDeadline() {
     return std::chrono::milliseconds(g_pageDeadlineMs.load());
-}
-
-std::chrono::milliseconds FetchPolicy::readPageDeadline(const QString& iniPath) {
-    bool ok = false;
-    const int value =
-        readProfileString(QStringLiteral("network"), QStringLiteral("deadline"), iniPath)
-            .toInt(&ok);
-    if (!ok || value < 1 || value > 3600)
-        return std::chrono::milliseconds(30000);
-    return std::chrono::seconds(value);
 }
 
 void FetchPolicy::prepare(QNetworkRequest& request) const {
