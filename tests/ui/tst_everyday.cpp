@@ -282,7 +282,8 @@ void EverydayTest::tabReachesEveryVisibleControl() {
     auto* date = m_form->findChild<QWidget*>(QStringLiteral("DateEdit"));
     date->setFocus(Qt::TabFocusReason);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-    QCOMPARE(QApplication::focusWidget()->objectName(), expected[expected.indexOf("DateEdit") - 1]);
+    QCOMPARE(QApplication::focusWidget()->objectName(),
+             expected[expected.indexOf(u"DateEdit"_s) - 1]);
 
     // Space on a focused button clicks it, as the mouse does.
     auto* trainTab = m_form->findChild<SkinButton*>(QStringLiteral("LZCommand1[0]"));
