@@ -13,6 +13,8 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 bool isStationList(const QByteArray& bytes) {
     QStringDecoder strict("GB18030");
     const QString text = strict.decode(bytes);
@@ -24,7 +26,11 @@ bool isStationList(const QByteArray& bytes) {
         if (!line.isEmpty() && !line.startsWith(u'#'))
             ++lines;
     }
-    return lines > 0 && parseStationList(bytes).size() == lines;
+    // City lines are comments to the count above, so only stations are compared.
+    const QList<Station> parsed = parseStationList(bytes);
+    const auto stations = std::count_if(parsed.cbegin(), parsed.cend(),
+                                        [](const Station& s) { return s.cityStations.isEmpty(); });
+    return lines > 0 && stations == lines;
 }
 
 QUrl stationListUrl(const QString& timetableBase) {

@@ -281,6 +281,11 @@ void FetchPageTest::onlyWholeStationListsCount_data() {
     QTest::addColumn<bool>("valid");
     const QByteArray good("# name\tpinyin\tinitials\ttrains\n\xCE\xF7\xB0\xB2\txian\txa\t12\n");
     QTest::newRow("whole list") << good << true;
+    // As the service writes it: its cities on comment lines among the stations.
+    const QByteArray city("#city\t\xCE\xF7\xB0\xB2\txian\txa\t20\t\xCE\xF7\xB0\xB2 "
+                          "\xCE\xF7\xB0\xB2\xB1\xB1\n");
+    QTest::newRow("with its cities") << good + city << true;
+    QTest::newRow("a city of one station") << good + "#city\tx\tx\tx\t1\tx\n" << true;
     QTest::newRow("bytes no GB18030 text has") << QByteArray("\xFF\xFE\txian\txa\t12\n") << false;
     QTest::newRow("a line that is no station") << good + "garbage\n" << false;
     QTest::newRow("empty") << QByteArray() << false;
