@@ -231,12 +231,6 @@ QUrl refererFor(const QUrl& url) {
     return leftTicketInitUrl();
 }
 
-bool isRefusalRedirect(const QUrl& target) {
-    const QString path = target.path();
-    return path.contains(QLatin1String("error")) || path.contains(QLatin1String("queue")) ||
-           path.contains(QLatin1String("busy")) || path.endsWith(QLatin1String(".html"));
-}
-
 StationList parseStationList(const QByteArray& script) {
     StationList list;
     const QString text = QString::fromUtf8(script);

@@ -32,8 +32,6 @@ QUrl fareUrl(const QString& trainNo, const QString& fromNo, const QString& toNo,
 QUrl transferUrl(const QString& path, QDate day, const QString& fromCode, const QString& toCode);
 // The page a request goes to as a referer, so the site sees the same road a browser takes.
 QUrl refererFor(const QUrl& url);
-// Whether a redirect target is the site's error or queue page rather than an answer.
-bool isRefusalRedirect(const QUrl& target);
 
 // What reading an answer found wrong: the answer is not in the format this code knows.
 enum class Fault { None, NotJson, NotObject, WrongShape, Refused };
