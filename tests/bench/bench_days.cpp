@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr double kMaxNewDayMs = 300;
@@ -78,7 +80,8 @@ int main(int argc, char* argv[]) {
         return fail(QStringLiteral("the national feed could not be made"));
 
     BenchService service;
-    if (!service.start({"--gtfs", feed, "--date", kFirstDay.toString(QStringLiteral("yyyyMMdd"))}))
+    if (!service.start(
+            {u"--gtfs"_s, feed, u"--date"_s, kFirstDay.toString(QStringLiteral("yyyyMMdd"))}))
         return fail(QStringLiteral("the service did not start on the national feed"));
     httplib::Client client("127.0.0.1", service.port());
     client.set_keep_alive(true);

@@ -36,6 +36,8 @@
 #include <unordered_map>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr double kMaxTimeRatio = 1.3;
@@ -301,7 +303,7 @@ struct Memory {
 
 bool childMemory(const QString& which, const QString& dir, Memory& m) {
     QProcess child;
-    child.start(QCoreApplication::applicationFilePath(), {"--memory-of", which, dir});
+    child.start(QCoreApplication::applicationFilePath(), {u"--memory-of"_s, which, dir});
     if (!child.waitForFinished(120000) || child.exitCode() != 0)
         return false;
     const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
@@ -342,7 +344,8 @@ std::optional<Start> startService(const QString& feed, const std::string& path) 
     QElapsedTimer timer;
     timer.start();
     service.start(QStringLiteral(QUILLON_SERVICE_PROGRAM),
-                  {"--gtfs", feed, "--date", "20260601", "--port", "0", "--host", "127.0.0.1"});
+                  {u"--gtfs"_s, feed, u"--date"_s, u"20260601"_s, u"--port"_s, u"0"_s, u"--host"_s,
+                   u"127.0.0.1"_s});
     static const QRegularExpression ready(QStringLiteral("listening on http://[^:]+:(\\d+)/"));
     QByteArray out;
     Start start;

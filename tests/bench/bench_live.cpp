@@ -11,6 +11,8 @@
 
 #include <httplib.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString telecode(int i) {
@@ -57,7 +59,8 @@ int main(int argc, char** argv) {
     QTemporaryDir cache;
     qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
     BenchService service;
-    if (!service.start({"--source", "live", "--live-base", site.base(), "--live-interval-ms", "0"}))
+    if (!service.start({u"--source"_s, u"live"_s, u"--live-base"_s, site.base(),
+                        u"--live-interval-ms"_s, u"0"_s}))
         return 1;
 
     const QString day = QDate::currentDate().addDays(1).toString(QStringLiteral("yyyyMMdd"));

@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr double kMaxLoadMs = 3000;
@@ -118,10 +120,11 @@ int main(int argc, char* argv[]) {
     const auto queries = readQueries(feed + QStringLiteral("/bench_queries.txt"));
     for (const char* kind : {"between", "station", "train", "transfer"})
         if (queries.count(QString::fromLatin1(kind)) == 0)
-            return fail(QStringLiteral("no %1 queries from the generator").arg(kind));
+            return fail(
+                QStringLiteral("no %1 queries from the generator").arg(QLatin1String(kind)));
 
     BenchService national, sample;
-    if (!national.start({"--gtfs", feed, "--date", kServiceDay}))
+    if (!national.start({u"--gtfs"_s, feed, u"--date"_s, QLatin1String(kServiceDay)}))
         return fail(QStringLiteral("the service did not start on the national feed"));
     if (!sample.start({}))
         return fail(QStringLiteral("the service did not start on its sample"));

@@ -12,6 +12,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr qint64 kFileBytes = 256LL * 1024 * 1024;
@@ -93,8 +95,8 @@ int main(int argc, char** argv) {
     if (!service.waitForStarted() ||
         !service.waitForReadyRead(120000)) // it signs the release first
         return fail(QStringLiteral("the service did not start"));
-    const QRegularExpressionMatch match =
-        QRegularExpression(QStringLiteral("(http://\\S+/)")).match(service.readLine());
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("(http://\\S+/)"))
+                                              .match(QString::fromUtf8(service.readLine()));
     if (!match.hasMatch())
         return fail(QStringLiteral("no service address"));
     const QString base = match.captured(1);
@@ -109,7 +111,8 @@ int main(int argc, char** argv) {
                                            root.filePath(QStringLiteral("curl.bin")),
                                            fileBase + QStringLiteral("big.bin")});
         if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            ini.write(("[system]\nVersion=3.0\n[update]\nhttp=" + fileBase + "\n").toUtf8()) < 0)
+            ini.write((u"[system]\nVersion=3.0\n[update]\nhttp="_s + fileBase + u"\n"_s).toUtf8()) <
+                0)
             return fail(QStringLiteral("cannot write system.ini"));
         ini.close();
         QString peak;

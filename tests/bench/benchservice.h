@@ -20,7 +20,8 @@ public:
         QElapsedTimer timer;
         timer.start();
         m_process.start(QStringLiteral(QUILLON_SERVICE_PROGRAM),
-                        args + QStringList{"--port", "0", "--host", "127.0.0.1"});
+                        args + QStringList{QStringLiteral("--port"), QStringLiteral("0"),
+                                           QStringLiteral("--host"), QStringLiteral("127.0.0.1")});
         if (!m_process.waitForStarted(5000))
             return false;
         static const QRegularExpression ready(QStringLiteral("listening on http://[^:]+:(\\d+)/"));
