@@ -18,7 +18,6 @@
 #include <deque>
 #include <mutex>
 #include <thread>
-#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 

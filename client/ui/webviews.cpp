@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLibrary>
-#include <QVariant>
 
 #include <cstdio>
 

@@ -12,7 +12,6 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QTextStream>
 
 #include <cmath>
 #include <cstdio>
