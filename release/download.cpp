@@ -159,7 +159,6 @@ std::optional<QByteArray> DownLoad::fetchWhole(const QString& url, qint64 maxByt
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     FetchPolicy policy = FetchPolicy::page();
-    policy.stall = m_stallTimeout;
     policy.maxBytes = maxBytes;
     policy.prepare(request);
     QNetworkReply* reply = m_manager->get(request);
@@ -195,7 +194,6 @@ void DownLoad::Execute() {
     // The body as stored (Content-Length comparable with the bytes received), redirects within
     // the origin, a stall fails.
     FetchPolicy policy = FetchPolicy::download();
-    policy.stall = m_stallTimeout;
     policy.prepare(request);
     m_reply = m_manager->get(request);
     new FetchGuard(m_reply, policy);

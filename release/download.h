@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QString>
 
-#include <chrono>
 #include <optional>
 
 class QFileDevice;
@@ -85,5 +84,4 @@ private:
     bool m_installed = false;
     release::FileDigest m_written;
     QString m_headers;
-    std::chrono::milliseconds m_stallTimeout{30000}; // no progress this long fails a request
 };
