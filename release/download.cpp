@@ -38,14 +38,11 @@ constexpr qint64 kYieldIntervalMs = 2;
 // writes every few megabytes lets them run during the download, so the final fsync is short.
 constexpr qint64 kWritebackBytes = 8 * 1024 * 1024;
 
-void startWriteback(QFileDevice& file, qint64 from, qint64 to) {
+void startWriteback([[maybe_unused]] QFileDevice& file, [[maybe_unused]] qint64 from,
+                    [[maybe_unused]] qint64 to) {
 #ifdef SYNC_FILE_RANGE_WRITE
     if (file.flush())
         ::sync_file_range(file.handle(), from, to - from, SYNC_FILE_RANGE_WRITE);
-#else
-    Q_UNUSED(file);
-    Q_UNUSED(from);
-    Q_UNUSED(to);
 #endif
 }
 
@@ -170,10 +167,8 @@ std::optional<QByteArray> DownLoad::fetchWhole(const QString& url, qint64 maxByt
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     *reached = status != 0;
     const bool ok = guard->failure().isEmpty() && status / 100 == 2;
-    const QByteArray body = ok ? reply->readAll() : QByteArray();
+    const std::optional<QByteArray> body = ok ? std::optional(reply->readAll()) : std::nullopt;
     reply->deleteLater();
-    if (!ok)
-        return std::nullopt;
     return body;
 }
 
