@@ -15,6 +15,7 @@
 #include <array>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <thread>

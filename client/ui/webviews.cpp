@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLibrary>
+#include <QVariant>
 
 #include <cstdio>
 
