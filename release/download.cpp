@@ -15,10 +15,10 @@
 #include <array>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <thread>
-#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -39,14 +39,11 @@ constexpr qint64 kYieldIntervalMs = 2;
 // writes every few megabytes lets them run during the download, so the final fsync is short.
 constexpr qint64 kWritebackBytes = 8 * 1024 * 1024;
 
-void startWriteback(QFileDevice& file, qint64 from, qint64 to) {
+void startWriteback([[maybe_unused]] QFileDevice& file, [[maybe_unused]] qint64 from,
+                    [[maybe_unused]] qint64 to) {
 #ifdef SYNC_FILE_RANGE_WRITE
     if (file.flush())
         ::sync_file_range(file.handle(), from, to - from, SYNC_FILE_RANGE_WRITE);
-#else
-    Q_UNUSED(file);
-    Q_UNUSED(from);
-    Q_UNUSED(to);
 #endif
 }
 
@@ -160,7 +157,6 @@ std::optional<QByteArray> DownLoad::fetchWhole(const QString& url, qint64 maxByt
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     FetchPolicy policy = FetchPolicy::page();
-    policy.stall = m_stallTimeout;
     policy.maxBytes = maxBytes;
     policy.prepare(request);
     QNetworkReply* reply = m_manager->get(request);
@@ -172,10 +168,8 @@ std::optional<QByteArray> DownLoad::fetchWhole(const QString& url, qint64 maxByt
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     *reached = status != 0;
     const bool ok = guard->failure().isEmpty() && status / 100 == 2;
-    const QByteArray body = ok ? reply->readAll() : QByteArray();
+    const std::optional<QByteArray> body = ok ? std::optional(reply->readAll()) : std::nullopt;
     reply->deleteLater();
-    if (!ok)
-        return std::nullopt;
     return body;
 }
 
@@ -196,7 +190,6 @@ void DownLoad::Execute() {
     // The body as stored (Content-Length comparable with the bytes received), redirects within
     // the origin, a stall fails.
     FetchPolicy policy = FetchPolicy::download();
-    policy.stall = m_stallTimeout;
     policy.prepare(request);
     m_reply = m_manager->get(request);
     new FetchGuard(m_reply, policy);

@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QString>
 
-#include <chrono>
 #include <optional>
 
 class QFileDevice;
@@ -46,8 +45,6 @@ public:
     // SHA-256 and size of what the last whole StartDownLoad wrote.
     const release::FileDigest& written() const { return m_written; }
 
-    // A request that never makes progress for this long fails.
-    void setStallTimeout(std::chrono::milliseconds timeout) { m_stallTimeout = timeout; }
     // Bytes the network layer may hold ahead of the reads; keeps memory flat for any size.
     static constexpr qint64 kReadBufferBytes = 256 * 1024;
     static constexpr int kBlockBytes = 1024;
@@ -87,5 +84,4 @@ private:
     bool m_installed = false;
     release::FileDigest m_written;
     QString m_headers;
-    std::chrono::milliseconds m_stallTimeout{30000};
 };

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <sodium.h>
 
 namespace release {
@@ -31,11 +32,8 @@ bool writeHexFile(const QString& path, const QByteArray& bytes, QFileDevice::Per
 }
 
 bool isLowerHex(const QByteArray& text) {
-    for (const char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return false;
-    }
-    return true;
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 std::optional<SignedFile> parseFileLine(const QByteArray& line) {
@@ -58,11 +56,9 @@ std::optional<SignedFile> parseFileLine(const QByteArray& line) {
 } // namespace
 
 const SignedFile* SumList::find(const QString& name) const {
-    for (const SignedFile& file : files) {
-        if (file.name == name)
-            return &file;
-    }
-    return nullptr;
+    const auto it = std::find_if(files.begin(), files.end(),
+                                 [&](const SignedFile& file) { return file.name == name; });
+    return it == files.end() ? nullptr : &*it;
 }
 
 QByteArray sumListText(const SumList& list) {

@@ -34,8 +34,6 @@ public:
     // Serves one connected socket on the calling thread, as a worker does, and closes it.
     void serveConnection(int fd);
 
-    const Limits& limits() const { return m_limits; }
-
     struct Connections;
 
 private:

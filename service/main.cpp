@@ -194,11 +194,7 @@ int serve(const Options& o, std::shared_ptr<source::TimetableSource> source,
     QString error;
     if (!o.releaseDir.isEmpty()) {
         std::optional<Release> release = loadRelease(o.releaseDir, &error);
-        if (!release) {
-            fail(error);
-            return 1;
-        }
-        if (!signRelease(*release, parser, &error)) {
+        if (!release || !signRelease(*release, parser, &error)) {
             fail(error);
             return 1;
         }

@@ -4,7 +4,6 @@
 #include <QList>
 #include <QSet>
 #include <QStringList>
-#include <QtDebug>
 
 #include <unicode/translit.h>
 #include <unicode/unistr.h>

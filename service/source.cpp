@@ -11,78 +11,61 @@ QString TimetableSource::kind() const {
 
 namespace {
 
-template <typename T> Answer<T> failed(const Failure& why) {
-    return {T{}, why};
+// What `ask` reads from the day's timetable, or why the day has none.
+template <typename Ask>
+auto onDay(TimetableDays& days, QDate day, Ask ask)
+    -> Answer<decltype(ask(std::declval<const Timetable&>()))> {
+    Failure why;
+    const std::shared_ptr<const Timetable> t = days.timetable(day, &why);
+    if (!t)
+        return {{}, why};
+    return {ask(*t), {}};
 }
 
 } // namespace
 
 Answer<QList<StationListEntry>> TimetableDays::stations(QDate day) {
-    Failure why;
-    const std::shared_ptr<const Timetable> t = timetable(day, &why);
-    if (!t)
-        return failed<QList<StationListEntry>>(why);
-    return {t->stations(), {}};
+    return onDay(*this, day, [](const Timetable& t) { return t.stations(); });
 }
 
 Answer<QList<CityEntry>> TimetableDays::cities(QDate day) {
-    Failure why;
-    const std::shared_ptr<const Timetable> t = timetable(day, &why);
-    if (!t)
-        return failed<QList<CityEntry>>(why);
-    return {t->cities(), {}};
+    return onDay(*this, day, [](const Timetable& t) { return t.cities(); });
 }
 
 Answer<QList<TrainListRow>> TimetableDays::trainsByNumber(QDate day, const QString& text) {
-    Failure why;
-    const std::shared_ptr<const Timetable> t = timetable(day, &why);
-    if (!t)
-        return failed<QList<TrainListRow>>(why);
-    return {t->trainsByNumber(text), {}};
+    return onDay(*this, day, [&](const Timetable& t) { return t.trainsByNumber(text); });
 }
 
 Answer<Between> TimetableDays::trainsBetween(QDate day, const QString& from, const QString& to) {
-    Failure why;
-    const std::shared_ptr<const Timetable> t = timetable(day, &why);
-    if (!t)
-        return failed<Between>(why);
-    Between b;
-    if (!t->hasStation(from)) {
-        b.outcome = Between::Outcome::NoDeparture;
-    } else if (!t->hasStation(to)) {
-        b.outcome = Between::Outcome::NoArrival;
-    } else if (b.rows = t->trainsBetween(from, to); !b.rows.isEmpty()) {
-        b.outcome = Between::Outcome::Trains;
-    } else if (b.cities = t->transferCities(from, to); !b.cities.isEmpty()) {
-        b.outcome = Between::Outcome::Transfer;
-    }
-    return {b, {}};
+    return onDay(*this, day, [&](const Timetable& t) {
+        Between b;
+        if (!t.hasStation(from)) {
+            b.outcome = Between::Outcome::NoDeparture;
+        } else if (!t.hasStation(to)) {
+            b.outcome = Between::Outcome::NoArrival;
+        } else if (b.rows = t.trainsBetween(from, to); !b.rows.isEmpty()) {
+            b.outcome = Between::Outcome::Trains;
+        } else if (b.cities = t.transferCities(from, to); !b.cities.isEmpty()) {
+            b.outcome = Between::Outcome::Transfer;
+        }
+        return b;
+    });
 }
 
 Answer<QList<TrainListRow>> TimetableDays::trainsAtStation(QDate day, const QString& station) {
-    Failure why;
-    const std::shared_ptr<const Timetable> t = timetable(day, &why);
-    if (!t)
-        return failed<QList<TrainListRow>>(why);
-    return {t->trainsAtStation(station), {}};
+    return onDay(*this, day, [&](const Timetable& t) { return t.trainsAtStation(station); });
 }
 
 Answer<QList<TrainListRow>> TimetableDays::legTrains(QDate day, const QString& from,
                                                      const QString& city) {
-    Failure why;
-    const std::shared_ptr<const Timetable> t = timetable(day, &why);
-    if (!t)
-        return failed<QList<TrainListRow>>(why);
-    return {t->legTrains(from, city), {}};
+    return onDay(*this, day, [&](const Timetable& t) { return t.legTrains(from, city); });
 }
 
 Answer<std::optional<Train>> TimetableDays::train(QDate day, const QString& number) {
-    Failure why;
-    const std::shared_ptr<const Timetable> t = timetable(day, &why);
-    if (!t)
-        return failed<std::optional<Train>>(why);
-    const Train* found = number.isEmpty() ? nullptr : t->findTrain(number);
-    return {found ? std::optional<Train>(*found) : std::nullopt, {}};
+    return onDay(*this, day, [&](const Timetable& t) {
+        const Train* found = number.isEmpty() ? nullptr : t.findTrain(number);
+        return found ? std::optional<Train>(*found) : std::nullopt;
+    });
 }
 
 Answer<std::optional<FareTable>> TimetableDays::fares(QDate day, const QString& number) {

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <QSet>
 
-#include <cmath>
 #include <mutex>
 #include <unordered_map>
 

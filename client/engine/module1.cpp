@@ -5,7 +5,6 @@
 #include "release/profile.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QStringDecoder>
 
 namespace Module1 {

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QUrl>
 
@@ -54,7 +53,6 @@ public:
     };
 
     void setPolicy(const FetchPolicy& policy) { m_policy = policy; }
-    const FetchPolicy& policy() const { return m_policy; }
     QNetworkAccessManager* networkAccessManager() const { return m_manager; }
 
 private:

@@ -3,7 +3,6 @@
 #include "trainlist.h"
 
 #include <QByteArray>
-#include <QList>
 #include <QString>
 #include <QStringView>
 

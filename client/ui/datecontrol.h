@@ -23,7 +23,6 @@ public:
     QDateEdit* edit() const { return m_edit; }
     QToolButton* previousButton() const { return m_previous; }
     QToolButton* nextButton() const { return m_next; }
-    QToolButton* todayButton() const { return m_today; }
     // The row's controls in the order Tab visits them: as they stand, left to right.
     QList<QWidget*> tabOrder() const;
 

@@ -13,7 +13,6 @@
 #include "messages.h"
 #include "module1.h"
 #include "pagefetcher.h"
-#include "picturebox.h"
 #include "portal.h"
 #include "program.h"
 #include "resultlists.h"
@@ -25,15 +24,12 @@
 #include "contract/pagecontract.h"
 
 #include <QApplication>
-#include <QDateEdit>
 #include <QCloseEvent>
-#include <QHeaderView>
+#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScrollBar>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
@@ -503,10 +499,6 @@ void Form1::listDoubleClicked(TrainList list) {
 
 void Form1::ListView1_DblClick() {
     listDoubleClicked(TrainList::ListView1);
-}
-
-void Form1::ListView2_DblClick() {
-    listDoubleClicked(TrainList::ListView2);
 }
 
 void Form1::ListView3_DblClick() {

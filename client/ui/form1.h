@@ -103,7 +103,6 @@ public Q_SLOTS:
     void exportRows();
     void chooseSource();
     void ListView1_DblClick();
-    void ListView2_DblClick();
     void ListView3_DblClick();
 
 protected:

@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-class SkinButton;
-
 // The detail window: a train's stop page in a silent browser under a banner picture. Modeless
 // and owned by the main window, one at a time; it never fetches or parses anything itself.
 class Form2 : public QWidget {

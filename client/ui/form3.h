@@ -7,7 +7,6 @@
 class Form1;
 class QLabel;
 class QListWidget;
-class QListWidgetItem;
 
 // The transfer window: the cities offered instead of through trains. A click on a city runs
 // that leg's query, which refills the main window's station-to-station list behind it.

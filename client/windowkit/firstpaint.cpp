@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QEvent>
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 

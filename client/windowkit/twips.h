@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QRect>
 #include <QWidget>
 
 // Windows are designed in twips; 15 twips make one logical pixel at 96 dpi.

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdint>
 #include <utility>
 
 namespace gtfs {

@@ -37,8 +37,6 @@ public:
     // The trains running on `day`; nothing, with *error saying why and where, when the day
     // would pass maxCallsPerDay.
     std::optional<QList<Train>> trainsOn(QDate day, QString* error) const;
-    // Every trip's train as built; the frequency-based ones at their first run.
-    qsizetype tripCount() const { return qsizetype(m_trains.size()); }
 
     const QStringList& stationNames() const { return m_stationNames; }
     const QStringList& stationLatin() const { return m_stationLatin; }

@@ -794,8 +794,7 @@ Answer<std::optional<source::FareTable>> LiveSource::fareTable(QDate day, const 
     table.sample = false;
     const fares::Cells none{fares::none, fares::none, fares::none,
                             fares::none, fares::none, fares::none};
-    for (qsizetype i = 0; i < t.stops.size(); ++i)
-        table.cells.append(none);
+    table.cells.fill(none, t.stops.size());
     // The site prices the whole journey; the terminus's line carries it.
     fares::Cells& last = table.cells.last();
     QString* columns[] = {&last.hardSeat,    &last.softSeat,   &last.hardSleeper,

@@ -12,7 +12,6 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QTextStream>
 
 #include <cmath>
 #include <cstdio>
@@ -36,12 +35,8 @@ struct Place {
     double lat = 0, lon = 0;
 };
 
-// One stop of a path: the distance from the path's start decides the running time.
-struct PathStop {
-    QString name;
-    double km = 0;
-    bool major = false;
-};
+// One stop of a path, its km counted from the path's start: they decide the running time.
+using PathStop = Station;
 
 struct Stop {
     QString name;
@@ -98,9 +93,7 @@ public:
                 if (f.size() != 2)
                     throw TableError(at, QStringLiteral("line takes one name"));
                 m_lines.append(Line{f[1], {}, at});
-            } else if (f[0] == u"service") {
-                m_pending.append({at, f});
-            } else if (f[0] == u"train") {
+            } else if (f[0] == u"service" || f[0] == u"train") {
                 m_pending.append({at, f});
             } else {
                 readStation(at, f);
