@@ -89,7 +89,7 @@ struct StopAnswer {
 };
 StopAnswer parseStopList(const QByteArray& body);
 
-// Fares by seat class, in yuan as the site writes them ("¥793.0" -> "793.0").
+// Fares by seat class, in yuan as the site writes them ("¥553.5" -> "553.5").
 struct FareAnswer {
     Fault fault = Fault::None;
     QHash<QString, QString> yuan; // seat key ("O", "M", "A1" …) -> yuan
